@@ -1,0 +1,205 @@
+#include "nodfile/material_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Bytes = std::string;
+
+namespace {
+
+Bytes Int32(std::uint32_t v)
+{
+    return Bytes{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+
+// A name field exactly as the file stores it: the given bytes, then zeros up to 32.
+Bytes Field(const Bytes& content)
+{
+    Bytes f = content;
+    f.resize(kMaterialNameSize, '\0');
+    return f;
+}
+
+Bytes Table(std::uint32_t version, std::uint32_t count, const std::vector<Bytes>& fields)
+{
+    Bytes b = Int32(version) + Int32(count);
+    for (const Bytes& f : fields)
+        b += f;
+    return b;
+}
+
+const Bytes kModelData = Bytes("\x01\x02\x00\xFF model data \x00\x07", 18) + Bytes(1000, '\x5A');
+
+class MaterialTableTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() /
+               ("palvane-unit-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Make(const Bytes& content, const std::string& name = "model.nod")
+    {
+        const fs::path p = dir_ / name;
+        std::ofstream(p, std::ios::binary) << content;
+        return p.string();
+    }
+    static Bytes Contents(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+
+    fs::path dir_;
+};
+
+struct ReadCase {
+    const char* what;
+    Bytes file;
+    TableReadResult result;
+    MaterialTable names;
+};
+
+TEST_F(MaterialTableTest, ReadOutcomes)
+{
+    const Bytes full(32, 'M');
+    const std::vector<ReadCase> cases = {
+        {"empty file", "", TableReadResult::NotValid, {}},
+        {"version 6", Table(6, 1, {Field("a")}), TableReadResult::NotValid, {}},
+        {"version 7 big-endian", Table(0x07000000, 1, {Field("a")}), TableReadResult::NotValid, {}},
+        {"three bytes that make 7", Bytes("\x07\x00\x00", 3), TableReadResult::NoMaterials, {}},
+        {"count 0", Table(7, 0, {}) + kModelData, TableReadResult::NoMaterials, {}},
+        {"count -1", Table(7, 0xFFFFFFFF, {Field("a")}), TableReadResult::NoMaterials, {}},
+        {"count INT_MIN", Table(7, 0x80000000, {Field("a")}), TableReadResult::NoMaterials, {}},
+        {"count 2, no fields", Table(7, 2, {}), TableReadResult::NotValid, {}},
+        {"count 2, one and a half fields", Table(7, 2, {Field("a")}) + Bytes(16, 'b'),
+         TableReadResult::NotValid, {}},
+        {"count ends inside the field", Bytes("\x07\x00\x00\x00\x01", 5), TableReadResult::NotValid, {}},
+        {"huge count, small file", Table(7, 0x7FFFFFFF, {Field("a"), Field("b")}),
+         TableReadResult::NotValid, {}},
+        {"one name, nothing after", Table(7, 1, {Field("steel")}), TableReadResult::Loaded, {"steel"}},
+        {"names then model data",
+         Table(7, 4, {Field("wood"), Field(""), full, Field(Bytes("abc\0xyz", 7))}) + kModelData,
+         TableReadResult::Loaded, {"wood", "", full, "abc"}},
+        {"high bytes", Table(7, 1, {Field("\x80\x81\x8D\x8F\x90\x9D\xE9\xFF")}), TableReadResult::Loaded,
+         {"\x80\x81\x8D\x8F\x90\x9D\xE9\xFF"}},
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        MaterialTable names = {"left over"};
+        EXPECT_EQ(ReadMaterialTable(Make(c.file), names), c.result);
+        EXPECT_EQ(names, c.names);
+    }
+}
+
+TEST_F(MaterialTableTest, ReadMissingFileCannotOpen)
+{
+    MaterialTable names;
+    EXPECT_EQ(ReadMaterialTable((dir_ / "absent.nod").string(), names), TableReadResult::CannotOpen);
+    EXPECT_EQ(ReadMaterialTable("", names), TableReadResult::CannotOpen);
+    EXPECT_EQ(ReadMaterialTable(dir_.string(), names), TableReadResult::NotValid)
+        << "a directory opens on Linux but holds no table";
+    EXPECT_TRUE(names.empty());
+}
+
+struct WriteCase {
+    const char* what;
+    Bytes before;
+    MaterialTable names;
+    Bytes after;
+};
+
+TEST_F(MaterialTableTest, WriteReplacesOnlyTheTable)
+{
+    const Bytes full(32, '\xC4');
+    const std::vector<WriteCase> cases = {
+        {"same names back", Table(7, 3, {Field("wood"), full, Field("")}) + kModelData,
+         {"wood", full, ""}, Table(7, 3, {Field("wood"), full, Field("")}) + kModelData},
+        {"garbage after a zero is cleared", Table(7, 2, {Field(Bytes("abc\0xyz", 7)), Field("b")}) + kModelData,
+         {"abc", "b"}, Table(7, 2, {Field("abc"), Field("b")}) + kModelData},
+        {"renamed middle entry", Table(7, 3, {Field("a"), Field("bb"), Field("c")}) + kModelData,
+         {"a", "a much longer name than before", "c"},
+         Table(7, 3, {Field("a"), Field("a much longer name than before"), Field("c")}) + kModelData},
+        {"cleared name", Table(7, 2, {Field("first"), Field("second")}) + kModelData, {"first", ""},
+         Table(7, 2, {Field("first"), Field("")}) + kModelData},
+        {"high bytes", Table(7, 1, {Field("\x80\x81\x8D\x8F\x90\x9D\xFF")}) + kModelData,
+         {"\x80\x81\x8D\x8F\x90\x9D\xFF"}, Table(7, 1, {Field("\x80\x81\x8D\x8F\x90\x9D\xFF")}) + kModelData},
+        {"any version becomes 7", Table(9, 1, {Field("x")}) + kModelData, {"y"},
+         Table(7, 1, {Field("y")}) + kModelData},
+        {"a longer name is cut to its field", Table(7, 1, {Field("x")}) + kModelData, {Bytes(40, 'L')},
+         Table(7, 1, {Bytes(32, 'L')}) + kModelData},
+    };
+    for (const WriteCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = Make(c.before);
+        EXPECT_EQ(WriteMaterialTable(path, c.names), TableWriteResult::Saved);
+        EXPECT_EQ(Contents(path), c.after);
+        EXPECT_EQ(fs::file_size(path), c.before.size());
+    }
+}
+
+TEST_F(MaterialTableTest, ReadThenWriteIsByteExact)
+{
+    const Bytes original =
+        Table(7, 3, {Field("plain"), Bytes(32, '\xFE'), Field("\x81\x8D")}) + kModelData;
+    const std::string path = Make(original);
+    MaterialTable names;
+    ASSERT_EQ(ReadMaterialTable(path, names), TableReadResult::Loaded);
+    ASSERT_EQ(WriteMaterialTable(path, names), TableWriteResult::Saved);
+    EXPECT_EQ(Contents(path), original);
+    MaterialTable again;
+    ASSERT_EQ(ReadMaterialTable(path, again), TableReadResult::Loaded);
+    EXPECT_EQ(again, names);
+}
+
+TEST_F(MaterialTableTest, EmptySequenceWritesNothing)
+{
+    const Bytes original = Table(7, 1, {Field("keep")}) + kModelData;
+    const std::string path = Make(original);
+    EXPECT_EQ(WriteMaterialTable(path, {}), TableWriteResult::NoMaterials);
+    EXPECT_EQ(Contents(path), original);
+}
+
+TEST_F(MaterialTableTest, CannotOpenForWritingCreatesNothing)
+{
+    const fs::path absent = dir_ / "absent.nod";
+    EXPECT_EQ(WriteMaterialTable(absent.string(), {"a"}), TableWriteResult::CannotOpenForWriting);
+    EXPECT_FALSE(fs::exists(absent));
+    EXPECT_EQ(WriteMaterialTable("", {"a"}), TableWriteResult::CannotOpenForWriting);
+}
+
+// Root may write a mode-0444 file, so an unwritable file must be made immutable.
+TEST_F(MaterialTableTest, ImmutableFileIsLeftAsItWas)
+{
+    const Bytes original = Table(7, 1, {Field("keep")}) + kModelData;
+    const std::string path = Make(original);
+    const std::string lock = "chattr +i '" + path + "' 2>/dev/null";
+    if (std::system(lock.c_str()) != 0)
+        GTEST_SKIP() << "this file system cannot make a file immutable";
+    const auto result = WriteMaterialTable(path, {"other"});
+    std::system(("chattr -i '" + path + "'").c_str());
+    EXPECT_EQ(result, TableWriteResult::CannotOpenForWriting);
+    EXPECT_EQ(Contents(path), original);
+}
+
+TEST_F(MaterialTableTest, FailedWriteIsReported)
+{
+    // /dev/full opens for update and fails every write at the flush.
+    EXPECT_EQ(WriteMaterialTable("/dev/full", {"a"}), TableWriteResult::WriteFailed);
+    EXPECT_EQ(WriteMaterialTable("/dev/full", MaterialTable(5000, Bytes(32, 'x'))),
+              TableWriteResult::WriteFailed);
+}
+
+}  // namespace
