@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -49,6 +50,40 @@ struct FileCloser {
 
 }  // namespace
 
+namespace {
+
+TableReadResult ReadNames(std::FILE* file, MaterialTable& names)
+{
+    if (ReadInt32(file) != kMaterialTableVersion)
+        return TableReadResult::NotValid;
+    const std::int32_t count = ReadInt32(file);
+    if (count <= 0)
+        return TableReadResult::NoMaterials;
+
+    // The table's bytes are read first, in chunks, so that memory grows only with what
+    // the file really holds: a count larger than the file costs no more than the file.
+    const std::uint64_t tableBytes = std::uint64_t(count) * kMaterialNameSize;
+    constexpr std::size_t kChunk = 64 * 1024;
+    std::vector<unsigned char> fields;
+    while (fields.size() < tableBytes) {
+        const std::size_t want = static_cast<std::size_t>(
+            tableBytes - fields.size() < kChunk ? tableBytes - fields.size() : kChunk);
+        const std::size_t at = fields.size();
+        fields.resize(at + want);
+        if (std::fread(fields.data() + at, 1, want, file) != want)
+            return TableReadResult::NotValid;
+    }
+
+    MaterialTable read;
+    read.reserve(static_cast<std::size_t>(count));
+    for (std::size_t at = 0; at < fields.size(); at += kMaterialNameSize)
+        read.push_back(NameFromField(fields.data() + at));
+    names.swap(read);
+    return TableReadResult::Loaded;
+}
+
+}  // namespace
+
 TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names)
 {
     names.clear();
@@ -56,30 +91,13 @@ TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names)
     if (!file)
         return TableReadResult::CannotOpen;
     const std::unique_ptr<std::FILE, FileCloser> closer(file);
-
-    if (ReadInt32(file) != kMaterialTableVersion)
+    try {
+        return ReadNames(file, names);
+    } catch (const std::bad_alloc&) {
+        // A table too large for this process's memory cannot be shown or saved either.
+        names.clear();
         return TableReadResult::NotValid;
-    const std::int32_t count = ReadInt32(file);
-    if (count <= 0)
-        return TableReadResult::NoMaterials;
-
-    // Read in chunks and grow the result only by what the file really held, so a count
-    // larger than the file costs no more than the file itself.
-    constexpr std::size_t kFieldsPerChunk = 2048;
-    std::vector<unsigned char> chunk(kFieldsPerChunk * kMaterialNameSize);
-    MaterialTable read;
-    std::size_t remaining = static_cast<std::size_t>(count);
-    while (remaining > 0) {
-        const std::size_t fields = remaining < kFieldsPerChunk ? remaining : kFieldsPerChunk;
-        const std::size_t bytes = fields * kMaterialNameSize;
-        if (std::fread(chunk.data(), 1, bytes, file) != bytes)
-            return TableReadResult::NotValid;
-        for (std::size_t i = 0; i < fields; ++i)
-            read.push_back(NameFromField(chunk.data() + i * kMaterialNameSize));
-        remaining -= fields;
     }
-    names.swap(read);
-    return TableReadResult::Loaded;
 }
 
 TableWriteResult WriteMaterialTable(const std::string& path, const MaterialTable& names)
