@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds Palvane2.exe and starts it under Wine with a sample NOD file to open. On a
+# machine without a display it starts a virtual one, saves a screenshot of the running
+# program and closes it again.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/install-deps.sh
+
+cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/win32 --target Palvane2 -j"$(nproc)"
+
+run="$root/build/run"
+mkdir -p "$run"
+export WINEPREFIX="$run/prefix"
+. scripts/wine-env.sh
+
+write_sample_nod "$run/sample.nod" wood_oak steel_brushed glass_clear rubber_black \
+  leather_brown marble_white
+echo "Sample file to open: $(winepath -w "$run/sample.nod" 2>/dev/null || echo "$run/sample.nod")"
+
+XVFB_PID=
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+if [ -z "${DISPLAY:-}" ]; then
+  start_xvfb
+  prepare_prefix
+  wine build/win32/app/Palvane2.exe &
+  sleep 5
+  xwd -root -silent | /usr/bin/convert xwd:- "$run/screenshot.png"
+  echo "No display here: ran Palvane2 on a virtual one; screenshot: $run/screenshot.png"
+else
+  prepare_prefix
+  wine build/win32/app/Palvane2.exe
+fi
