@@ -48,15 +48,16 @@ extern "C" void OnSignal(int signal_number)
     ::raise(signal_number);
 }
 
-// Names of every length from 0 to 32 bytes, so both short and long strings are measured.
+// Names of every length from 0 to 32 bytes, so both short and long names are measured.
 MaterialTable MakeNames(std::size_t count)
 {
-    MaterialTable names(count);
+    MaterialTable names;
+    std::string name;
     for (std::size_t i = 0; i < count; ++i) {
-        std::string& name = names[i];
         name.assign(i % (kMaterialNameSize + 1), 'a');
         for (std::size_t j = 0; j < name.size(); ++j)
             name[j] = static_cast<char>('a' + (i + j * 7) % 26);
+        names.push_back(name);
     }
     return names;
 }
@@ -118,7 +119,7 @@ void BM_Read(benchmark::State& state, std::string path, std::size_t count)
     TimeEach(
         state, "the table did not load",
         [&] { return ReadMaterialTable(path, names) == TableReadResult::Loaded && names.size() == count; },
-        [&] { MaterialTable().swap(names); });
+        [&] { names = MaterialTable(); });
 }
 
 void BM_Write(benchmark::State& state, std::string path, MaterialTable names)

@@ -5,14 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 constexpr std::int32_t kMaterialTableVersion = 7;
 constexpr std::size_t kMaterialNameSize = 32;
-
-// Names in file order; each is 0 to kMaterialNameSize bytes in the ANSI code page.
-using MaterialTable = std::vector<std::string>;
 
 enum class TableReadResult {
     Loaded,
@@ -26,6 +25,32 @@ enum class TableWriteResult {
     CannotOpenForWriting,
     NoMaterials,
     WriteFailed,  // the file was opened but a write, the flush or the close failed
+};
+
+// Names in file order; each is 0 to kMaterialNameSize bytes in the ANSI code page.
+// They are kept as the file keeps them, in zero-padded fields of kMaterialNameSize bytes,
+// so reading and writing move whole runs of fields instead of one string per name.
+class MaterialTable {
+public:
+    MaterialTable() = default;
+    MaterialTable(std::initializer_list<std::string_view> names);
+
+    std::size_t size() const { return m_fields.size() / kMaterialNameSize; }
+    bool empty() const { return m_fields.empty(); }
+    // The bytes before the field's first zero, or all of them when it has none.
+    std::string_view operator[](std::size_t index) const;
+    // Keeps at most kMaterialNameSize bytes of name, and none from a zero byte on.
+    void push_back(std::string_view name);
+    void clear() { m_fields.clear(); }
+
+    bool operator==(const MaterialTable& other) const { return m_fields == other.m_fields; }
+    bool operator!=(const MaterialTable& other) const { return !(*this == other); }
+
+private:
+    friend TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names);
+    friend TableWriteResult WriteMaterialTable(const std::string& path, const MaterialTable& names);
+
+    std::vector<char> m_fields;
 };
 
 // Fills names only on Loaded; on any other result names is left empty.

@@ -1,7 +1,9 @@
 # Sourced by the launcher and the test harnesses: a private 32-bit Wine prefix, and an
 # Xvfb display of our own when there is none. Callers set WINEPREFIX first.
 : "${WINEPREFIX:?set WINEPREFIX to a private folder}"
-export WINEPREFIX WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+# A 64-bit prefix: Wine's own services then run natively, and only the 32-bit program
+# goes through Wine's 32-bit loader, which may be emulated on this kernel.
+export WINEPREFIX WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
 
 # Starts Xvfb on a free display and exports DISPLAY; XVFB_PID is the process to stop.
 start_xvfb() {

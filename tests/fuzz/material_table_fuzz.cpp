@@ -51,9 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     const std::size_t tableSize = 8 + names.size() * kMaterialNameSize;
     if (names.empty() || tableSize > size)
         std::abort();
-    for (const std::string& n : names)
-        if (n.size() > kMaterialNameSize || n.find('\0') != std::string::npos)
+    // Each name is its field's bytes up to the first zero.
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string field = input.substr(8 + i * kMaterialNameSize, kMaterialNameSize);
+        if (names[i] != field.substr(0, field.find('\0')))
             std::abort();
+    }
 
     if (WriteMaterialTable(path, names) != TableWriteResult::Saved)
         std::abort();

@@ -11,6 +11,15 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+
+// Failures show the names, not the bytes of the object.
+void PrintTo(const MaterialTable& table, std::ostream* os)
+{
+    *os << "{";
+    for (std::size_t i = 0; i < table.size(); ++i)
+        *os << (i ? ", \"" : "\"") << table[i] << "\"";
+    *os << "}";
+}
 using Bytes = std::string;
 
 namespace {
@@ -198,8 +207,10 @@ TEST_F(MaterialTableTest, FailedWriteIsReported)
 {
     // /dev/full opens for update and fails every write at the flush.
     EXPECT_EQ(WriteMaterialTable("/dev/full", {"a"}), TableWriteResult::WriteFailed);
-    EXPECT_EQ(WriteMaterialTable("/dev/full", MaterialTable(5000, Bytes(32, 'x'))),
-              TableWriteResult::WriteFailed);
+    MaterialTable many;
+    for (int i = 0; i < 5000; ++i)
+        many.push_back(Bytes(32, 'x'));
+    EXPECT_EQ(WriteMaterialTable("/dev/full", many), TableWriteResult::WriteFailed);
 }
 
 }  // namespace
