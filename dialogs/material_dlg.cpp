@@ -10,9 +10,9 @@
 namespace {
 
 // The structure size without the fields added in Windows 2000, which every version of
-// the common dialog accepts.
-constexpr DWORD kOpenFileNameSize = 76;
-static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == kOpenFileNameSize);
+// the common dialog accepts: 76 bytes in this 32-bit program.
+constexpr DWORD kOpenFileNameSize = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+static_assert(sizeof(void*) != 4 || kOpenFileNameSize == 76);
 
 constexpr char kNodFilter[] = "NOD files (*.nod)\0*.nod\0All Files (*.*)\0*.*\0";
 
@@ -115,8 +115,8 @@ void CMaterialDlg::OpenFile(std::string path)
     // Filling a long list with redrawing off keeps the cost to the strings themselves.
     m_listMaterials.SendMessage(WM_SETREDRAW, FALSE);
     m_listMaterials.ResetContent();
-    for (const std::string& name : names)
-        m_listMaterials.AddString(name);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        m_listMaterials.AddString(std::string(names[i]));
     m_listMaterials.SendMessage(WM_SETREDRAW, TRUE);
     ::InvalidateRect(m_listMaterials.m_hWnd, nullptr, TRUE);
 
