@@ -1,0 +1,153 @@
+#include "program.h"
+
+#include <cstdio>
+
+namespace e2e {
+namespace {
+
+std::string Hex(DWORD v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08lX", static_cast<unsigned long>(v));
+    return buf;
+}
+
+}  // namespace
+
+Program::Program(const std::string& exe, const std::string& workDir, std::string appName)
+    : appName_(std::move(appName)) {
+    process_.Start(exe, workDir);
+    main_ = WaitDialog(Pid(), ui::kMainCaption, kStartMs);
+    for (int id : {ui::kList, ui::kLabel, ui::kOpen, ui::kSave, ui::kExit})
+        Expect(Child(main_, id) != nullptr, "the main dialog has no control " + std::to_string(id));
+}
+
+HWND Program::Item(int id) const {
+    HWND w = Child(main_, id);
+    if (!w) Fail("the main dialog has no control " + std::to_string(id));
+    return w;
+}
+
+HWND Program::ShowOpenDialog() {
+    PostClick(Item(ui::kOpen));
+    HWND dialog = WaitDialog(Pid(), ui::kOpenCaption, kWindowMs);
+    Expect(OwnerOf(dialog) == main_, "the open-file dialog is not owned by the main dialog");
+    return dialog;
+}
+
+void Program::EnterFileName(HWND openDialog, const std::string& path) {
+    auto edits = Descendants(openDialog, ui::kFileNameField, "Edit");
+    Expect(!edits.empty(), "the open-file dialog has no file-name field");
+    SetText(edits.front(), path);
+}
+
+void Program::Choose(HWND openDialog, const std::string& path) {
+    EnterFileName(openDialog, path);
+    PostCommand(openDialog, IDOK);
+    WaitGone(openDialog, "the open-file dialog (given " + Quote(path) + ")", kWindowMs);
+}
+
+void Program::OpenOnly(const std::string& path) { Choose(ShowOpenDialog(), path); }
+
+void Program::OpenExpecting(const std::string& path, const std::vector<std::string>& expect,
+                            const std::string& label) {
+    OpenOnly(path);
+    std::vector<std::string> seen;
+    std::string seenLabel;
+    bool ok = false;
+    WaitUntil(
+        [&] {
+            seen = Entries();
+            seenLabel = Label();
+            ok = seen == expect && seenLabel == label;
+            return ok || VisibleDialogs(Pid()).size() > 1;  // a message box instead: no use waiting
+        },
+        kWindowMs);
+    if (!ok)
+        Fail("after opening " + Quote(path) + " the list shows " + Quote(seen) + " and the label " + Quote(seenLabel) +
+             ", expected " + Quote(expect) + " and " + Quote(label) + "; on screen: " + DescribeWindows(Pid()));
+}
+
+void Program::ExpectMessage(const std::string& text, Icon icon, HWND owner) {
+    if (!owner) owner = main_;
+    HWND box = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : VisibleDialogs(Pid())) {
+                if (w == main_ || w == owner) continue;
+                if (GetDlgItem(w, 0xFFFF) && !Descendants(w, -1, "Button").empty()) {
+                    box = w;
+                    return true;
+                }
+            }
+            return false;
+        },
+        kWindowMs);
+    if (!box)
+        Fail("expected the message " + Quote(text) + ", but none appeared; on screen: " + DescribeWindows(Pid()));
+    MessageBoxView view = ReadMessageBox(box, icon);
+    std::string problems;
+    if (view.text != text) problems += " text " + Quote(view.text) + " instead of " + Quote(text) + ";";
+    if (view.caption != appName_)
+        problems += " caption " + Quote(view.caption) + " instead of " + Quote(appName_) + ";";
+    if (view.icon != icon) problems += std::string(" ") + IconName(view.icon) + " instead of " + IconName(icon) + ";";
+    if (view.owner != owner) problems += " not owned by the window it belongs to;";
+    PostCommand(box, IDOK);
+    WaitGone(box, "the message box " + Quote(view.text), kWindowMs);
+    if (!problems.empty()) Fail("message box:" + problems);
+}
+
+void Program::SaveExpecting(const std::string& text, Icon icon) {
+    HWND save = Item(ui::kSave);
+    Expect(IsWindowEnabled(save), "\"Save File\" is disabled");
+    PostClick(save);
+    ExpectMessage(text, icon);
+}
+
+HWND Program::OpenRename(int index) {
+    HWND list = Item(ui::kList);
+    RECT r = ListItemRect(list, index);
+    PostMouseClick(list, POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}, true);
+    return WaitDialog(Pid(), ui::kRenameCaption, kWindowMs);
+}
+
+void Program::ConfirmRename(HWND rename) {
+    HWND ok = Child(rename, IDOK);
+    Expect(ok != nullptr, "the rename dialog has no OK button");
+    PostClick(ok);
+    WaitGone(rename, "the rename dialog", kWindowMs);
+}
+
+void Program::Rename(int index, const std::string& newName) {
+    HWND rename = OpenRename(index);
+    HWND edit = Child(rename, ui::kNewName);
+    Expect(edit != nullptr, "the rename dialog has no new-name field");
+    SetText(edit, newName);
+    ConfirmRename(rename);
+    Expect(IsWindowEnabled(main_), "the main dialog stays disabled after the rename dialog closed");
+}
+
+void Program::ExpectNothingElseOpen(const std::string& context) {
+    HWND open = ShowOpenDialog();
+    std::vector<HWND> others;
+    for (HWND w : Dialogs(Pid()))
+        if (w != main_ && w != open) others.push_back(w);
+    std::string screen = DescribeWindows(Pid());
+    PostCommand(open, IDCANCEL);
+    WaitGone(open, "the open-file dialog", kWindowMs);
+    Expect(others.empty(), context + ": other windows are open: " + screen);
+}
+
+void Program::Exit() {
+    // A window closed just now may still exist, hidden, for a moment.
+    bool alone = WaitUntil([&] { return Dialogs(Pid()).size() == 1; }, kSettleMs);
+    Expect(alone, "before exiting, windows besides the main dialog are open: " + DescribeWindows(Pid()));
+    PostClick(Item(ui::kExit));
+    ExpectEnded("\"Exit\"");
+}
+
+void Program::ExpectEnded(const std::string& how) {
+    DWORD code = process_.WaitExit(kExitMs);
+    Expect(code == 0, how + " ended the program with exit code " + Hex(code));
+}
+
+}  // namespace e2e
