@@ -4,7 +4,8 @@
 set -euo pipefail
 
 native=(cmake make g++ googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev)
-# The 64-bit compiler builds the test driver, which then runs at native speed under wine64.
+# The 64-bit compiler builds the 64-bit test build, which runs at native speed under
+# wine64 where 32-bit code can only be emulated.
 cross=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 gui=(wine wine32:i386 xvfb x11-apps imagemagick)
 

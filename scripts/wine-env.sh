@@ -4,6 +4,8 @@
 # A 64-bit prefix: Wine's own services then run natively, and only the 32-bit program
 # goes through Wine's 32-bit loader, which may be emulated on this kernel.
 export WINEPREFIX WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+wine64=/usr/lib/wine/wine64
+wineserver64=/usr/lib/wine/wineserver64
 
 # Starts Xvfb on a free display and exports DISPLAY; XVFB_PID is the process to stop.
 start_xvfb() {
@@ -24,14 +26,15 @@ start_xvfb() {
 prepare_prefix() {
   [ -f "$WINEPREFIX/.palvane-ready" ] && return 0
   mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
+  # 64-bit Wine sets the prefix up; it runs natively even where 32-bit code is emulated.
+  "$wine64" wineboot -i >/dev/null 2>&1
   local reg="$WINEPREFIX/palvane.reg"
   printf '%s\r\n' 'REGEDIT4' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="1024x768"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' >"$reg"
-  wine regedit /S "$reg" >/dev/null 2>&1
-  wineserver -w
+  "$wine64" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
+  "$wineserver64" -w
   touch "$WINEPREFIX/.palvane-ready"
 }
 
