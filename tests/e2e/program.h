@@ -28,9 +28,9 @@ constexpr const char* kAppName = "Palvane2";  // message-box caption for Palvane
 // Deadlines for one step: generous, since a loaded machine, or one that runs 32-bit
 // programs through an emulator, can take many seconds to show a window. A passing step
 // waits only as long as it needs.
-constexpr int kStartMs = 240000;  // a 32-bit process under an emulator takes a minute or more
-constexpr int kWindowMs = 120000;
-constexpr int kExitMs = 120000;
+constexpr int kStartMs = 480000;  // a 32-bit process under an emulator takes minutes on a busy machine
+constexpr int kWindowMs = 300000;  // the first open-file dialog of an emulated process is slow
+constexpr int kExitMs = 300000;
 constexpr int kSettleMs = 10000;  // for a state that follows at once from the last step
 
 class Program {
@@ -53,7 +53,8 @@ public:
     void EnterFileName(HWND openDialog, const std::string& path);
     // That, then posts OK and waits for the dialog to close.
     void Choose(HWND openDialog, const std::string& path);
-    // Both, then waits until the list shows exactly expect (and the label shows label).
+    // Both, then waits for the state of a loaded file: the list shows exactly expect, the
+    // label shows label and "Save File" is enabled.
     void OpenExpecting(const std::string& path, const std::vector<std::string>& expect, const std::string& label);
     // Both, when a message box is the expected outcome.
     void OpenOnly(const std::string& path);
