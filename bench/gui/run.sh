@@ -4,7 +4,9 @@
 # a virtual display of this run's own (tests/e2e/wine_session.sh), all stopped at the end.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-build="$repo/build/bench-gui"
+# GUI_BENCH_ARCH=x86_64 measures the 64-bit build, for machines that only emulate 32-bit code.
+arch=${GUI_BENCH_ARCH:-i686}
+build="$repo/build/bench-gui-$arch"
 # shellcheck source=../../tests/e2e/wine_session.sh
 source "$repo/tests/e2e/wine_session.sh"
 # Nothing to measure on a machine that cannot run the program; not an error for a benchmark.
@@ -14,7 +16,7 @@ wine_session_check || rc=$?
 [ "$rc" -eq 0 ] || exit "$rc"
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$repo" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" >/dev/null
+  cmake -S "$repo" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-$arch.cmake" >/dev/null
 fi
 if ! cmake --build "$build" -j2 --target Palvane2 gui_bench >"$build/build.log" 2>&1; then
   if grep -q "gui_bench" "$build/build.log" && ! grep -q "add_subdirectory(bench/gui)" "$repo/CMakeLists.txt"; then
