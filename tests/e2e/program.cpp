@@ -53,18 +53,20 @@ void Program::OpenExpecting(const std::string& path, const std::vector<std::stri
     OpenOnly(path);
     std::vector<std::string> seen;
     std::string seenLabel;
-    bool ok = false;
+    bool saveEnabled = false, ok = false;
     WaitUntil(
         [&] {
             seen = Entries();
             seenLabel = Label();
-            ok = seen == expect && seenLabel == label;
+            saveEnabled = IsWindowEnabled(Item(ui::kSave)) != FALSE;
+            ok = seen == expect && seenLabel == label && saveEnabled;
             return ok || VisibleDialogs(Pid()).size() > 1;  // a message box instead: no use waiting
         },
         kWindowMs);
     if (!ok)
         Fail("after opening " + Quote(path) + " the list shows " + Quote(seen) + " and the label " + Quote(seenLabel) +
-             ", expected " + Quote(expect) + " and " + Quote(label) + "; on screen: " + DescribeWindows(Pid()));
+             (saveEnabled ? "" : ", \"Save File\" disabled") + "; expected " + Quote(expect) + " and " + Quote(label) +
+             "; on screen: " + DescribeWindows(Pid()));
 }
 
 void Program::ExpectMessage(const std::string& text, Icon icon, HWND owner) {
@@ -123,7 +125,8 @@ void Program::Rename(int index, const std::string& newName) {
     Expect(edit != nullptr, "the rename dialog has no new-name field");
     SetText(edit, newName);
     ConfirmRename(rename);
-    Expect(IsWindowEnabled(main_), "the main dialog stays disabled after the rename dialog closed");
+    Expect(WaitUntil([&] { return IsWindowEnabled(main_) != FALSE; }, kSettleMs),
+           "the main dialog stays disabled after the rename dialog closed");
 }
 
 void Program::ExpectNothingElseOpen(const std::string& context) {
