@@ -15,8 +15,19 @@ std::string Hex(DWORD v) {
 
 Program::Program(const std::string& exe, const std::string& workDir, std::string appName)
     : appName_(std::move(appName)) {
-    process_.Start(exe, workDir);
-    main_ = WaitDialog(Pid(), ui::kMainCaption, kStartMs);
+    // An emulated 32-bit Wine now and then hangs before the program shows anything, so a
+    // start that shows no window gets one more try; a program that cannot start fails both.
+    for (int attempt = 1;; ++attempt) {
+        process_.Start(exe, workDir);
+        try {
+            main_ = WaitDialog(Pid(), ui::kMainCaption, kStartMs);
+            break;
+        } catch (const std::exception& e) {
+            if (attempt == 2) throw;
+            std::fprintf(stderr, "no main dialog on the first start, trying again: %s\n", e.what());
+            process_.Terminate();
+        }
+    }
     for (int id : {ui::kList, ui::kLabel, ui::kOpen, ui::kSave, ui::kExit})
         Expect(Child(main_, id) != nullptr, "the main dialog has no control " + std::to_string(id));
 }

@@ -28,7 +28,7 @@ constexpr const char* kAppName = "Palvane2";  // message-box caption for Palvane
 // Deadlines for one step: generous, since a loaded machine, or one that runs 32-bit
 // programs through an emulator, can take many seconds to show a window. A passing step
 // waits only as long as it needs.
-constexpr int kStartMs = 480000;  // a 32-bit process under an emulator takes minutes on a busy machine
+constexpr int kStartMs = 300000;  // a 32-bit process under an emulator takes minutes on a busy machine
 constexpr int kWindowMs = 300000;  // the first open-file dialog of an emulated process is slow
 constexpr int kExitMs = 300000;
 constexpr int kSettleMs = 10000;  // for a state that follows at once from the last step

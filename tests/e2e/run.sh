@@ -61,7 +61,8 @@ fi
 
 for bmp in "$work"/screenshots/*.bmp; do
   [ -f "$bmp" ] || continue
-  /usr/bin/convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+  # No time stamps in the PNG, so the same picture gives the same bytes (no churn in docs/).
+  /usr/bin/convert "$bmp" -strip -define png:exclude-chunk=date,time "${bmp%.bmp}.png" && rm -f "$bmp"
 done
 for shot in main-dialog edit-material; do
   if [ -f "$work/screenshots/$shot.png" ]; then

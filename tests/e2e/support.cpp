@@ -577,6 +577,7 @@ void Process::Start(const std::string& exe, const std::string& workDir) {
     if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, workDir.c_str(), &si, &pi))
         Fail("cannot start " + Quote(exe) + " (error " + std::to_string(GetLastError()) + ")");
     CloseHandle(pi.hThread);
+    if (process_) CloseHandle(process_);
     process_ = pi.hProcess;
     pid_ = pi.dwProcessId;
 }
