@@ -7,7 +7,8 @@ native=(cmake make g++ googletest libgtest-dev libbenchmark-dev clang libclang-r
 # The 64-bit compiler builds the 64-bit test build, which runs at native speed under
 # wine64 where 32-bit code can only be emulated.
 cross=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
-gui=(wine wine32:i386 xvfb x11-apps imagemagick)
+# wine64 is named on its own: with wine32 listed, apt would not pull it in for "wine".
+gui=(wine wine32:i386 wine64 xvfb x11-apps imagemagick)
 
 # Wine's 32-bit loader is a 32-bit Linux program. A kernel built without 32-bit support
 # cannot start it, so it is run through qemu's user-mode emulator instead.
