@@ -145,6 +145,10 @@ void CMaterialDlg::OnSaveFile()
     case TableWriteResult::WriteFailed:
         MessageBox("Could not write file.", MB_ICONERROR);
         break;
+    case TableWriteResult::TableChanged:
+        // The list stays, so the user can open the file again and redo the renames.
+        MessageBox("The file has changed since it was opened. Nothing was saved.", MB_ICONERROR);
+        break;
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <new>
 
@@ -98,6 +97,31 @@ bool ReadFields(std::FILE* file, std::int32_t count, std::uint64_t fileSize, std
     return true;
 }
 
+// The file's length from an open stream, with 64-bit positions even where long is 32 bits
+// (files over 4 GiB in the 32-bit program). Leaves the position at the end; false when
+// the stream cannot seek.
+bool FileSize(std::FILE* file, std::uint64_t& size)
+{
+#if defined(_WIN32)
+    if (_fseeki64(file, 0, SEEK_END) != 0)
+        return false;
+    const long long end = _ftelli64(file);
+#else
+    if (fseeko(file, 0, SEEK_END) != 0)
+        return false;
+    const off_t end = ftello(file);
+#endif
+    if (end < 0)
+        return false;
+    size = static_cast<std::uint64_t>(end);
+    return true;
+}
+
+std::uint64_t TableSize(std::int32_t count)
+{
+    return kHeaderSize + std::uint64_t(count) * kMaterialNameSize;
+}
+
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -138,12 +162,17 @@ TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names)
     if (count <= 0)
         return TableReadResult::NoMaterials;
 
+    // A size that cannot be learnt (a stream that cannot seek) only costs regrowing the
+    // buffer while reading.
+    std::uint64_t size = 0;
+    const bool sized = FileSize(file, size);
+    if (sized && std::fseek(file, kHeaderSize, SEEK_SET) != 0)
+        return TableReadResult::NotValid;
+
     std::vector<char> fields;
     bool complete = false;
     try {
-        std::error_code error;
-        const std::uintmax_t size = std::filesystem::file_size(path, error);
-        complete = ReadFields(file, count, error ? 0 : size, fields);
+        complete = ReadFields(file, count, sized ? size : 0, fields);
     } catch (const std::bad_alloc&) {
         // A table too large for this process's memory cannot be shown or saved either.
     }
@@ -161,6 +190,20 @@ TableWriteResult WriteMaterialTable(const std::string& path, const MaterialTable
     if (names.empty()) {
         std::fclose(file);
         return TableWriteResult::NoMaterials;
+    }
+
+    // The names were read from this file earlier; another program may have rewritten it
+    // since. Only the same table shape may be written over: a different count would
+    // overwrite model data or lengthen a shorter file.
+    const std::int32_t version = ReadInt32(file);
+    const std::int32_t count = ReadInt32(file);
+    std::uint64_t size = 0;
+    const bool sameShape = version == kMaterialTableVersion && count > 0 &&
+                           std::uint64_t(count) == names.size() && FileSize(file, size) &&
+                           size >= TableSize(count);
+    if (!sameShape || std::fseek(file, 0, SEEK_SET) != 0) {
+        std::fclose(file);
+        return TableWriteResult::TableChanged;
     }
 
     // The fields are already zero-padded, so they go out as they are, after the header.

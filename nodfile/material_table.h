@@ -24,7 +24,8 @@ enum class TableWriteResult {
     Saved,
     CannotOpenForWriting,
     NoMaterials,
-    WriteFailed,  // the file was opened but a write, the flush or the close failed
+    WriteFailed,   // the file was opened but a write, the flush or the close failed
+    TableChanged,  // the stored table no longer has the shape being written; nothing written
 };
 
 // Names in file order; each is 0 to kMaterialNameSize bytes in the ANSI code page.
@@ -57,4 +58,7 @@ private:
 TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names);
 
 // Writes the table over the first bytes of an existing file, without truncating it.
+// Only a file whose stored table has the same version and count, and that still holds
+// all of it, is written: anything else was rewritten by another program since it was read,
+// and writing over it would destroy model data or lengthen the file.
 TableWriteResult WriteMaterialTable(const std::string& path, const MaterialTable& names);
