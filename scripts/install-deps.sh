@@ -8,7 +8,11 @@ native=(cmake make g++ googletest libgtest-dev libbenchmark-dev clang libclang-r
 # wine64 where 32-bit code can only be emulated.
 cross=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 # wine64 is named on its own: with wine32 listed, apt would not pull it in for "wine".
-gui=(wine wine32:i386 wine64 xvfb x11-apps imagemagick)
+# fonts-wine: Wine's own Marlett (caption buttons) and MS Sans Serif (the dialogs' font);
+# the prefixes link them in (wine-env.sh, tests/e2e/wine_session.sh).
+gui=(wine wine32:i386 wine64 fonts-wine xvfb x11-apps imagemagick)
+# The release zip (scripts/dist.sh).
+release=(zip)
 
 # Wine's 32-bit loader is a 32-bit Linux program. A kernel built without 32-bit support
 # cannot start it, so it is run through qemu's user-mode emulator instead.
@@ -18,7 +22,7 @@ if [ -x /usr/lib/wine/wine ] && ! wine32_runs; then
 fi
 
 missing=()
-for p in "${native[@]}" "${cross[@]}" "${gui[@]}"; do
+for p in "${native[@]}" "${cross[@]}" "${gui[@]}" "${release[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 enable_i386_emulation() {

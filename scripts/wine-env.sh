@@ -21,10 +21,17 @@ start_xvfb() {
   export DISPLAY=":$n"
 }
 
+# shellcheck source=wine-fonts.sh
+. "$(dirname "${BASH_SOURCE[0]}")/wine-fonts.sh"
+
 # Creates the prefix once: a virtual desktop (no window manager needed, no close stalls)
-# and no crash dialog that would block a headless run.
+# and no crash dialog that would block a headless run. Wine's own fonts are linked in
+# every time, so a prefix made before they were installed gets them too.
 prepare_prefix() {
-  [ -f "$WINEPREFIX/.palvane-ready" ] && return 0
+  if [ -f "$WINEPREFIX/.palvane-ready" ]; then
+    wine_link_fonts "$WINEPREFIX"
+    return 0
+  fi
   mkdir -p "$WINEPREFIX"
   # 64-bit Wine sets the prefix up; it runs natively even where 32-bit code is emulated.
   "$wine64" wineboot -i >/dev/null 2>&1
@@ -35,6 +42,7 @@ prepare_prefix() {
     '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' >"$reg"
   "$wine64" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
   "$wineserver64" -w
+  wine_link_fonts "$WINEPREFIX"
   touch "$WINEPREFIX/.palvane-ready"
 }
 

@@ -45,6 +45,9 @@ if session_i386_emulated; then
   fi
 fi
 
+# shellcheck source=../../scripts/wine-fonts.sh
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)/wine-fonts.sh"
+
 session_xvfb_pid=
 session_prefixes=()
 session_immutable_files=()
@@ -157,5 +160,7 @@ wine_session_start() {
   rm -rf "$WINEPREFIX"
   cp -a "$template" "$WINEPREFIX"
   session_prefixes+=("$WINEPREFIX")
+  # In the copy, so a template made before the fonts were installed gets them too.
+  wine_link_fonts "$WINEPREFIX" || exit 1
   "$wineserver" -p
 }
