@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "label_fit.h"
 #include "nod_fixture.h"
 #include "program.h"
 #include "support.h"
@@ -691,6 +692,7 @@ std::vector<Case> AllCases(const Env& env) {
     };
 
     add("start-state", [&] { return StartState(env); });
+    add("static-labels-fit", [&] { return StaticLabelsFit(env.program, env.work); });
 
     const OpenValidCase openValid[] = {
         {"plain-name", "harbour.nod", true},
