@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the material table's unit tests and a bounded
-# fuzzing run natively, then the program's end-to-end tests under Wine.
+# fuzzing run natively, the release's reproducibility, then the program's end-to-end
+# tests under Wine.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -10,6 +11,9 @@ jobs=$(nproc)
 cmake -S . -B build/native -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/native -j"$jobs"
 ctest --test-dir build/native --output-on-failure
+
+# The release: two builds in two folders give the same bytes.
+bash tests/release/reproducible.sh
 
 # Both trees share one Wine prefix template, which is slow to make.
 export E2E_PREFIX_TEMPLATE="$PWD/build/wine-prefix-template"
