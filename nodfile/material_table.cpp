@@ -1,9 +1,11 @@
 #include "material_table.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -72,31 +74,6 @@ std::int32_t ReadInt32(std::FILE* file)
     return DecodeInt32(bytes);
 }
 
-// Reads count fields. They are read in chunks, so memory grows only with what the file
-// really holds: a count larger than the file costs no more than the file. fileSize, when
-// known, lets the buffer be sized once instead of regrown.
-bool ReadFields(std::FILE* file, std::int32_t count, std::uint64_t fileSize, std::vector<char>& fields)
-{
-    const std::uint64_t total = std::uint64_t(count) * kMaterialNameSize;
-    const std::uint64_t present = fileSize > kHeaderSize ? fileSize - kHeaderSize : 0;
-    if (total <= present)
-        fields.reserve(static_cast<std::size_t>(total));
-    constexpr std::size_t kChunk = 64 * 1024;
-    while (fields.size() < total) {
-        const std::uint64_t left = total - fields.size();
-        const std::size_t want = left < kChunk ? static_cast<std::size_t>(left) : kChunk;
-        const std::size_t at = fields.size();
-        fields.resize(at + want);
-        if (std::fread(fields.data() + at, 1, want, file) != want)
-            return false;
-    }
-    // Bytes after a name's first zero are not part of it; clearing them here means the
-    // table is written back with every field zero-padded.
-    for (std::size_t at = 0; at < fields.size(); at += kMaterialNameSize)
-        ClearAfterFirstZero(fields.data() + at);
-    return true;
-}
-
 // The file's length from an open stream, with 64-bit positions even where long is 32 bits
 // (files over 4 GiB in the 32-bit program). Leaves the position at the end; false when
 // the stream cannot seek.
@@ -126,6 +103,16 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+// Out of memory outside reading, where a standard container would have failed too.
+[[noreturn]] void OutOfMemory()
+{
+#if defined(__cpp_exceptions)
+    throw std::bad_alloc();
+#else
+    std::abort();
+#endif
+}
+
 }  // namespace
 
 MaterialTable::MaterialTable(std::initializer_list<std::string_view> names)
@@ -134,18 +121,117 @@ MaterialTable::MaterialTable(std::initializer_list<std::string_view> names)
         push_back(name);
 }
 
+MaterialTable::MaterialTable(const MaterialTable& other)
+{
+    if (other.m_size == 0)
+        return;
+    if (!Reserve(other.m_size))
+        OutOfMemory();
+    std::memcpy(m_fields, other.m_fields, other.m_size);
+    m_size = other.m_size;
+}
+
+MaterialTable::MaterialTable(MaterialTable&& other) noexcept
+{
+    swap(other);
+}
+
+MaterialTable& MaterialTable::operator=(const MaterialTable& other)
+{
+    if (this != &other) {
+        MaterialTable copy(other);
+        swap(copy);
+    }
+    return *this;
+}
+
+MaterialTable& MaterialTable::operator=(MaterialTable&& other) noexcept
+{
+    MaterialTable taken(std::move(other));
+    swap(taken);
+    return *this;
+}
+
+MaterialTable::~MaterialTable()
+{
+    std::free(m_fields);
+}
+
+void MaterialTable::swap(MaterialTable& other) noexcept
+{
+    std::swap(m_fields, other.m_fields);
+    std::swap(m_size, other.m_size);
+    std::swap(m_capacity, other.m_capacity);
+}
+
+bool MaterialTable::Reserve(std::size_t bytes)
+{
+    if (bytes <= m_capacity)
+        return true;
+    void* grown = std::realloc(m_fields, bytes);
+    if (!grown)
+        return false;
+    m_fields = static_cast<char*>(grown);
+    m_capacity = bytes;
+    return true;
+}
+
+bool MaterialTable::operator==(const MaterialTable& other) const
+{
+    return m_size == other.m_size && (m_size == 0 || std::memcmp(m_fields, other.m_fields, m_size) == 0);
+}
+
 std::string_view MaterialTable::operator[](std::size_t index) const
 {
-    const char* field = m_fields.data() + index * kMaterialNameSize;
+    const char* field = m_fields + index * kMaterialNameSize;
     return std::string_view(field, NameLength(field));
 }
 
 void MaterialTable::push_back(std::string_view name)
 {
-    const std::size_t at = m_fields.size();
-    m_fields.resize(at + kMaterialNameSize, '\0');
-    std::memcpy(m_fields.data() + at, name.data(), name.size() < kMaterialNameSize ? name.size() : kMaterialNameSize);
-    ClearAfterFirstZero(m_fields.data() + at);
+    // Grown by half again, so that adding names one by one costs amortised constant time.
+    const std::size_t needed = m_size + kMaterialNameSize;
+    if (needed > m_capacity && !Reserve(needed + needed / 2))
+        OutOfMemory();
+    char* field = m_fields + m_size;
+    std::memset(field, 0, kMaterialNameSize);
+    std::memcpy(field, name.data(), name.size() < kMaterialNameSize ? name.size() : kMaterialNameSize);
+    ClearAfterFirstZero(field);
+    m_size += kMaterialNameSize;
+}
+
+// The fields are read in chunks, so memory grows only with what the file really holds: a
+// count larger than the file costs no more than the file. fileSize, when known, lets the
+// storage be sized once instead of regrown.
+bool MaterialTable::ReadFields(std::FILE* file, std::int32_t count, std::uint64_t fileSize)
+{
+    const std::uint64_t total = std::uint64_t(count) * kMaterialNameSize;
+    // On a 32-bit host a table can be larger than the address space.
+    if (total > SIZE_MAX)
+        return false;
+    const std::uint64_t present = fileSize > kHeaderSize ? fileSize - kHeaderSize : 0;
+    if (total <= present && !Reserve(static_cast<std::size_t>(total)))
+        return false;
+    constexpr std::size_t kChunk = 64 * 1024;
+    while (m_size < total) {
+        const std::uint64_t left = total - m_size;
+        const std::size_t want = left < kChunk ? static_cast<std::size_t>(left) : kChunk;
+        if (m_size + want > m_capacity) {
+            // Doubling keeps the cost of regrowing linear; never beyond the table.
+            const std::uint64_t doubled = std::uint64_t(m_capacity) * 2;
+            const std::uint64_t room = doubled < m_size + want ? m_size + want : doubled < total ? doubled : total;
+            if (!Reserve(static_cast<std::size_t>(room)))
+                return false;
+        }
+        if (std::fread(m_fields + m_size, 1, want, file) != want)
+            return false;
+        m_size += want;
+    }
+    // Bytes after a name's first zero are not part of it; clearing them here means the
+    // table is written back with every field zero-padded.
+    for (std::size_t at = 0; at < m_size; at += kMaterialNameSize)
+        ClearAfterFirstZero(m_fields + at);
+    return true;
 }
 
 TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names)
@@ -169,16 +255,11 @@ TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names)
     if (sized && std::fseek(file, kHeaderSize, SEEK_SET) != 0)
         return TableReadResult::NotValid;
 
-    std::vector<char> fields;
-    bool complete = false;
-    try {
-        complete = ReadFields(file, count, sized ? size : 0, fields);
-    } catch (const std::bad_alloc&) {
-        // A table too large for this process's memory cannot be shown or saved either.
-    }
-    if (!complete)
+    // A table too large for this process's memory cannot be shown or saved either.
+    MaterialTable read;
+    if (!read.ReadFields(file, count, sized ? size : 0))
         return TableReadResult::NotValid;
-    names.m_fields.swap(fields);
+    names.swap(read);
     return TableReadResult::Loaded;
 }
 
@@ -210,9 +291,8 @@ TableWriteResult WriteMaterialTable(const std::string& path, const MaterialTable
     unsigned char header[kHeaderSize];
     EncodeInt32(kMaterialTableVersion, header);
     EncodeInt32(static_cast<std::int32_t>(names.size()), header + 4);
-    const std::vector<char>& fields = names.m_fields;
     bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
-    ok = ok && std::fwrite(fields.data(), 1, fields.size(), file) == fields.size();
+    ok = ok && std::fwrite(names.m_fields, 1, names.m_size, file) == names.m_size;
     ok = std::fflush(file) == 0 && ok;
     ok = std::fclose(file) == 0 && ok;
     return ok ? TableWriteResult::Saved : TableWriteResult::WriteFailed;

@@ -4,11 +4,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
-#include <vector>
 
 constexpr std::int32_t kMaterialTableVersion = 7;
 constexpr std::size_t kMaterialNameSize = 32;
@@ -31,27 +31,47 @@ enum class TableWriteResult {
 // Names in file order; each is 0 to kMaterialNameSize bytes in the ANSI code page.
 // They are kept as the file keeps them, in zero-padded fields of kMaterialNameSize bytes,
 // so reading and writing move whole runs of fields instead of one string per name.
+// The storage is grown by hand rather than by a standard container, so that reading
+// learns of a table too large for memory from a failed allocation and reports it, in
+// builds with C++ exceptions and without. Elsewhere running out of memory is what it is
+// for a standard container (std::bad_alloc, or the end of a program built without
+// exceptions).
 class MaterialTable {
 public:
     MaterialTable() = default;
     MaterialTable(std::initializer_list<std::string_view> names);
+    MaterialTable(const MaterialTable& other);
+    MaterialTable(MaterialTable&& other) noexcept;
+    MaterialTable& operator=(const MaterialTable& other);
+    MaterialTable& operator=(MaterialTable&& other) noexcept;
+    ~MaterialTable();
 
-    std::size_t size() const { return m_fields.size() / kMaterialNameSize; }
-    bool empty() const { return m_fields.empty(); }
+    std::size_t size() const { return m_size / kMaterialNameSize; }
+    bool empty() const { return m_size == 0; }
     // The bytes before the field's first zero, or all of them when it has none.
     std::string_view operator[](std::size_t index) const;
     // Keeps at most kMaterialNameSize bytes of name, and none from a zero byte on.
     void push_back(std::string_view name);
-    void clear() { m_fields.clear(); }
+    void clear() { m_size = 0; }
 
-    bool operator==(const MaterialTable& other) const { return m_fields == other.m_fields; }
+    bool operator==(const MaterialTable& other) const;
     bool operator!=(const MaterialTable& other) const { return !(*this == other); }
 
 private:
     friend TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names);
     friend TableWriteResult WriteMaterialTable(const std::string& path, const MaterialTable& names);
 
-    std::vector<char> m_fields;
+    // Reads count fields from the stream's position into this empty table; false when the
+    // file ends first or memory is short.
+    bool ReadFields(std::FILE* file, std::int32_t count, std::uint64_t fileSize);
+    // Room for at least bytes bytes of fields; false, with the table unchanged, when
+    // memory is short.
+    bool Reserve(std::size_t bytes);
+    void swap(MaterialTable& other) noexcept;
+
+    char* m_fields = nullptr;  // from malloc/realloc
+    std::size_t m_size = 0;    // bytes in use, a whole number of fields
+    std::size_t m_capacity = 0;
 };
 
 // Fills names only on Loaded; on any other result names is left empty.

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -241,6 +243,81 @@ TEST_F(MaterialTableTest, FailedWriteIsReported)
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(static_cast<TableWriteResult>(WEXITSTATUS(status)), TableWriteResult::WriteFailed);
         EXPECT_EQ(fs::file_size(path), original.size());
+    }
+}
+
+// A table the file really holds but this process's memory cannot: reading reports the file
+// as not valid instead of ending the program. The child process keeps the address-space
+// limit away from the rest of the tests; the file is sparse, so it costs no disk. A stream
+// that cannot seek (a pipe) has its storage regrown while reading, which must fail as
+// safely; a table well under the limit shows the limit alone does not make reading fail.
+TEST_F(MaterialTableTest, TableLargerThanMemoryIsNotValid)
+{
+    constexpr rlim_t kLimit = rlim_t(256) << 20;
+    constexpr std::uint32_t kFitting = (64u << 20) / kMaterialNameSize;
+    constexpr std::uint32_t kTooLarge = (512u << 20) / kMaterialNameSize;
+    struct Case {
+        const char* what;
+        std::uint32_t count;
+        bool pipe;
+        TableReadResult result;
+    };
+    const std::vector<Case> cases = {
+        {"fits, from a file", kFitting, false, TableReadResult::Loaded},
+        {"too large, from a file", kTooLarge, false, TableReadResult::NotValid},
+        {"fits, from a pipe", kFitting, true, TableReadResult::Loaded},
+        {"too large, from a pipe", kTooLarge, true, TableReadResult::NotValid},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bytes header = Int32(7) + Int32(c.count);
+        const std::uint64_t length = header.size() + std::uint64_t(c.count) * kMaterialNameSize;
+        std::string path;
+        pid_t writer = -1;
+        if (!c.pipe) {
+            path = Make(header);
+            ASSERT_EQ(truncate(path.c_str(), off_t(length)), 0);
+        } else {
+            path = (dir_ / "table.pipe").string();
+            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+            writer = fork();
+            ASSERT_NE(writer, -1);
+            if (writer == 0) {
+                // The reader stops early on a table too large, so a broken pipe ends this.
+                std::signal(SIGPIPE, SIG_IGN);
+                const int fd = open(path.c_str(), O_WRONLY);
+                std::string block = header;
+                block.resize(1 << 20, '\0');
+                for (std::uint64_t left = length; fd >= 0 && left > 0;) {
+                    const std::size_t n = left < block.size() ? std::size_t(left) : block.size();
+                    if (write(fd, block.data(), n) != ssize_t(n))
+                        break;
+                    left -= n;
+                    block.assign(block.size(), '\0');
+                }
+                _exit(0);
+            }
+        }
+        const pid_t reader = fork();
+        ASSERT_NE(reader, -1);
+        if (reader == 0) {
+            const rlimit limit = {kLimit, kLimit};
+            setrlimit(RLIMIT_AS, &limit);
+            MaterialTable names;
+            const TableReadResult result = ReadMaterialTable(path, names);
+            const bool complete = result != TableReadResult::Loaded || names.size() == c.count;
+            _exit(complete ? static_cast<int>(result) : 99);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(reader, &status, 0), reader);
+        if (writer != -1) {
+            int writerStatus = 0;
+            ASSERT_EQ(waitpid(writer, &writerStatus, 0), writer);
+        }
+        fs::remove(path);
+        EXPECT_TRUE(WIFEXITED(status)) << "the reader ended by signal " << WTERMSIG(status);
+        if (WIFEXITED(status))
+            EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(c.result));
     }
 }
 
