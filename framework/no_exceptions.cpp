@@ -1,0 +1,91 @@
+// Linked into the dialog program only, which is built without C++ exceptions: its code
+// reports every failure as a result value. What can still fail inside the standard
+// library is allocation (and the length checks of std::string, which names of a few
+// dozen bytes never reach). libstdc++'s versions of these functions throw, and linking
+// them brings in the exception machinery (unwinder, type information, the standard
+// exception classes and their strings): a third of the program. These end the program
+// instead, which is all a throw could lead to here. The one allocation a user's file can
+// make fail, the material table's, is checked where it happens and never comes here;
+// anything else failing means the program has no memory left to go on with.
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+void* operator new(std::size_t size)
+{
+    // malloc(0) may return null; new must not.
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    std::abort();
+}
+
+void* operator new[](std::size_t size)
+{
+    return ::operator new(size);
+}
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    return std::malloc(size ? size : 1);
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    return std::malloc(size ? size : 1);
+}
+
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+
+void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+
+// The standard library's error functions the program's code refers to.
+namespace std {
+
+void __throw_bad_alloc()
+{
+    std::abort();
+}
+
+void __throw_length_error(const char*)
+{
+    std::abort();
+}
+
+void __throw_logic_error(const char*)
+{
+    std::abort();
+}
+
+void __throw_out_of_range_fmt(const char*, ...)
+{
+    std::abort();
+}
+
+}  // namespace std
