@@ -286,14 +286,12 @@ TEST_F(MaterialTableTest, TableLargerThanMemoryIsNotValid)
                 // The reader stops early on a table too large, so a broken pipe ends this.
                 std::signal(SIGPIPE, SIG_IGN);
                 const int fd = open(path.c_str(), O_WRONLY);
-                std::string block = header;
-                block.resize(1 << 20, '\0');
-                for (std::uint64_t left = length; fd >= 0 && left > 0;) {
-                    const std::size_t n = left < block.size() ? std::size_t(left) : block.size();
-                    if (write(fd, block.data(), n) != ssize_t(n))
-                        break;
+                const Bytes zeros(1 << 20, '\0');
+                bool writing = fd >= 0 && write(fd, header.data(), header.size()) == ssize_t(header.size());
+                for (std::uint64_t left = length - header.size(); writing && left > 0;) {
+                    const std::size_t n = left < zeros.size() ? std::size_t(left) : zeros.size();
+                    writing = write(fd, zeros.data(), n) == ssize_t(n);
                     left -= n;
-                    block.assign(block.size(), '\0');
                 }
                 _exit(0);
             }
