@@ -1,12 +1,13 @@
 // Linked into the dialog program only, which is built without C++ exceptions: its code
 // reports every failure as a result value. What can still fail inside the standard
-// library is allocation (and the length checks of std::string, which names of a few
-// dozen bytes never reach). libstdc++'s versions of these functions throw, and linking
-// them brings in the exception machinery (unwinder, type information, the standard
-// exception classes and their strings): a third of the program. These end the program
-// instead, which is all a throw could lead to here. The one allocation a user's file can
-// make fail, the material table's, is checked where it happens and never comes here;
-// anything else failing means the program has no memory left to go on with.
+// library is allocation, and std::string's checks of positions and lengths, which the
+// program's short names and paths never fail. libstdc++'s versions of these functions
+// throw, and linking them brings in the exception machinery (unwinder, type information,
+// the standard exception classes and their strings): over half of the program. These end
+// the program instead, which is all an uncaught throw could lead to here. The one
+// allocation a user's file can make fail, the material table's, is checked where it
+// happens and never comes here; anything else failing leaves the program no memory to
+// go on with.
 #include <cstddef>
 #include <cstdlib>
 #include <new>
@@ -65,7 +66,8 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept
     std::free(p);
 }
 
-// The standard library's error functions the program's code refers to.
+// The standard library's error functions that the program's code refers to; libstdc++
+// lets a program built without exceptions define its own (it calls them from its headers).
 namespace std {
 
 void __throw_bad_alloc()
