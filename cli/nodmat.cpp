@@ -199,6 +199,8 @@ int ParseArguments(int argc, char** argv, Options& options)
     std::size_t pathsAt = 0;
     if (options.command == Command::Rename) {
         if (haveMap) {
+            if (operands.empty())
+                throw UsageError{"missing PATH"};
             std::string error;
             if (!ParseMap(ReadMapFile(mapFile), options.renames, error))
                 throw UsageError{mapFile + ":" + error};
