@@ -8,6 +8,10 @@
 namespace {
 
 constexpr std::size_t kHeaderSize = 8;
+constexpr std::size_t kReadChunk = 64 * 1024;
+// Holds the header and the fields of a table of up to 255 names, so reading or writing
+// such a table takes one system call.
+constexpr std::size_t kStreamBuffer = 8 * 1024;
 
 // Fields are little-endian whatever the host is.
 std::int32_t DecodeInt32(const unsigned char* p)
@@ -81,10 +85,9 @@ bool ReadFields(std::FILE* file, std::int32_t count, std::uint64_t fileSize, std
     const std::uint64_t present = fileSize > kHeaderSize ? fileSize - kHeaderSize : 0;
     if (total <= present)
         fields.reserve(static_cast<std::size_t>(total));
-    constexpr std::size_t kChunk = 64 * 1024;
     while (fields.size() < total) {
         const std::uint64_t left = total - fields.size();
-        const std::size_t want = left < kChunk ? static_cast<std::size_t>(left) : kChunk;
+        const std::size_t want = left < kReadChunk ? static_cast<std::size_t>(left) : kReadChunk;
         const std::size_t at = fields.size();
         fields.resize(at + want);
         if (std::fread(fields.data() + at, 1, want, file) != want)
@@ -151,10 +154,14 @@ void MaterialTable::push_back(std::string_view name)
 TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names)
 {
     names.clear();
+    // The stream's buffer is given, so the usual table arrives with one read call and
+    // the runtime need not stat the file to size a buffer of its own.
+    char buffer[kStreamBuffer];
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
         return TableReadResult::CannotOpen;
     const std::unique_ptr<std::FILE, FileCloser> closer(file);
+    std::setvbuf(file, buffer, _IOFBF, sizeof buffer);
 
     if (ReadInt32(file) != kMaterialTableVersion)
         return TableReadResult::NotValid;
@@ -162,10 +169,11 @@ TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names)
     if (count <= 0)
         return TableReadResult::NoMaterials;
 
-    // A size that cannot be learnt (a stream that cannot seek) only costs regrowing the
-    // buffer while reading.
+    // The size only spares regrowing the buffer of a table read in several chunks; a
+    // smaller table is read into one allocation without it, and without the seeks that
+    // learning it costs. A size that cannot be learnt only costs the regrowing.
     std::uint64_t size = 0;
-    const bool sized = FileSize(file, size);
+    const bool sized = TableSize(count) - kHeaderSize > kReadChunk && FileSize(file, size);
     if (sized && std::fseek(file, kHeaderSize, SEEK_SET) != 0)
         return TableReadResult::NotValid;
 
@@ -182,11 +190,33 @@ TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names)
     return TableReadResult::Loaded;
 }
 
+namespace {
+
+// True when the stream, just after the header, still holds count whole fields. Reading
+// them costs no more system calls than asking for the file's length would: the usual
+// table is already in the stream's buffer.
+bool HoldsFields(std::FILE* file, std::int32_t count)
+{
+    char scratch[kStreamBuffer];
+    std::uint64_t left = std::uint64_t(count) * kMaterialNameSize;
+    while (left > 0) {
+        const std::size_t want = left < sizeof scratch ? static_cast<std::size_t>(left) : sizeof scratch;
+        if (std::fread(scratch, 1, want, file) != want)
+            return false;
+        left -= want;
+    }
+    return true;
+}
+
+}  // namespace
+
 TableWriteResult WriteMaterialTable(const std::string& path, const MaterialTable& names)
 {
+    char buffer[kStreamBuffer];
     std::FILE* file = std::fopen(path.c_str(), "r+b");
     if (!file)
         return TableWriteResult::CannotOpenForWriting;
+    std::setvbuf(file, buffer, _IOFBF, sizeof buffer);
     if (names.empty()) {
         std::fclose(file);
         return TableWriteResult::NoMaterials;
@@ -197,10 +227,8 @@ TableWriteResult WriteMaterialTable(const std::string& path, const MaterialTable
     // overwrite model data or lengthen a shorter file.
     const std::int32_t version = ReadInt32(file);
     const std::int32_t count = ReadInt32(file);
-    std::uint64_t size = 0;
     const bool sameShape = version == kMaterialTableVersion && count > 0 &&
-                           std::uint64_t(count) == names.size() && FileSize(file, size) &&
-                           size >= TableSize(count);
+                           std::uint64_t(count) == names.size() && HoldsFields(file, count);
     if (!sameShape || std::fseek(file, 0, SEEK_SET) != 0) {
         std::fclose(file);
         return TableWriteResult::TableChanged;
