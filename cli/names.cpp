@@ -63,6 +63,11 @@ const char* NewNameProblem(std::string_view name)
 
 bool RenameMap::Add(std::string old, std::string replacement)
 {
+    // An old name longer than a field can never match.
+    if (old.size() <= kMaterialNameSize) {
+        m_lengths.set(old.size());
+        m_firstBytes.set(old.empty() ? 0 : static_cast<unsigned char>(old[0]));
+    }
     return m_pairs.emplace(std::move(old), std::move(replacement)).second;
 }
 
@@ -72,7 +77,9 @@ std::size_t RenameMap::Apply(const MaterialTable& names, MaterialTable& renamed)
     std::size_t changed = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string_view name = names[i];
-        const auto found = m_pairs.find(name);
+        const auto found = m_lengths[name.size()] && m_firstBytes[name.empty() ? 0 : static_cast<unsigned char>(name[0])]
+                               ? m_pairs.find(name)
+                               : m_pairs.end();
         if (found != m_pairs.end() && found->second != name) {
             renamed.push_back(found->second);
             ++changed;

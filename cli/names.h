@@ -5,6 +5,7 @@
 
 #include "nodfile/material_table.h"
 
+#include <bitset>
 #include <cstddef>
 #include <string>
 #include <functional>
@@ -30,6 +31,10 @@ public:
 
 private:
     std::map<std::string, std::string, std::less<>> m_pairs;
+    // Lengths and first bytes of the old names: most names of a table match neither, and
+    // are passed over without a search of the map.
+    std::bitset<kMaterialNameSize + 1> m_lengths;
+    std::bitset<256> m_firstBytes;
 };
 
 // Parses a map file's text: OLD<TAB>NEW a line, blank lines and lines starting with #

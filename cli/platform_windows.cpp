@@ -9,7 +9,9 @@
 #include <cstring>
 
 // The C runtime must not expand wildcards itself: the program does, by its own rules.
-extern "C" int _dowildcard = 0;
+extern "C" {
+int _dowildcard = 0;
+}
 
 namespace platform {
 namespace {
