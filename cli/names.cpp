@@ -18,18 +18,29 @@ bool NeedsEscape(unsigned char c) { return c < 0x20 || c == 0x7F || c == '\\'; }
 
 }  // namespace
 
-void AppendEscaped(std::string& out, std::string_view name)
+char* WriteEscaped(char* out, std::string_view name)
 {
     static const char kHex[] = "0123456789ABCDEF";
     for (const char c : name) {
         const auto u = static_cast<unsigned char>(c);
         if (NeedsEscape(u)) {
-            const char escaped[4] = {'\\', 'x', kHex[u >> 4], kHex[u & 15]};
-            out.append(escaped, sizeof escaped);
+            out[0] = '\\';
+            out[1] = 'x';
+            out[2] = kHex[u >> 4];
+            out[3] = kHex[u & 15];
+            out += 4;
         } else {
-            out += c;
+            *out++ = c;
         }
     }
+    return out;
+}
+
+void AppendEscaped(std::string& out, std::string_view name)
+{
+    const std::size_t at = out.size();
+    out.resize(at + kMaxEscapedPerByte * name.size());
+    out.resize(static_cast<std::size_t>(WriteEscaped(out.data() + at, name) - out.data()));
 }
 
 bool Unescape(std::string_view text, std::string& name)

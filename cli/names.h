@@ -13,6 +13,10 @@
 #include <string_view>
 
 void AppendEscaped(std::string& out, std::string_view name);
+// The same into out, which has room for kMaxEscapedPerByte bytes per byte of name;
+// returns the end of what it wrote.
+constexpr std::size_t kMaxEscapedPerByte = 4;
+char* WriteEscaped(char* out, std::string_view name);
 
 // Accepts \xHH (any byte, either case) and \\; false for any other backslash sequence.
 bool Unescape(std::string_view text, std::string& name);

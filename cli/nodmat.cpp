@@ -6,6 +6,7 @@
 #include "version.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -242,7 +243,12 @@ struct Totals {
     std::size_t files = 0, renamed = 0, unchanged = 0, failed = 0;
 };
 
-void AppendCount(std::string& out, std::size_t n) { out += std::to_string(n); }
+void AppendCount(std::string& out, std::size_t n)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    out.append(digits, static_cast<std::size_t>(end - digits));
+}
 
 // Reads, decides, writes if a name changed, and reports one file.
 void HandleFile(const std::string& path, const Options& options, Output& out, Totals& totals)
@@ -259,16 +265,24 @@ void HandleFile(const std::string& path, const Options& options, Output& out, To
     if (options.command == Command::List) {
         if (options.quiet)
             return;
-        std::string& line = out.Buffer();
+        // Every line of the file at once, into room for the longest lines possible.
+        std::string& text = out.Buffer();
+        const std::size_t at = text.size();
+        const std::size_t prefix = options.singleFile ? 0 : path.size() + 1;
+        text.resize(at + names.size() * (prefix + 22 + kMaxEscapedPerByte * kMaterialNameSize));
+        char* p = text.data() + at;
         for (std::size_t i = 0; i < names.size(); ++i) {
-            if (!options.singleFile)
-                line.append(path).push_back('\t');
-            AppendCount(line, i + 1);
-            line.push_back('\t');
-            AppendEscaped(line, names[i]);
-            line.push_back('\n');
-            out.LineDone();
+            if (prefix) {
+                p = std::copy(path.begin(), path.end(), p);
+                *p++ = '\t';
+            }
+            p = std::to_chars(p, p + 20, i + 1).ptr;
+            *p++ = '\t';
+            p = WriteEscaped(p, names[i]);
+            *p++ = '\n';
         }
+        text.resize(static_cast<std::size_t>(p - text.data()));
+        out.LineDone();
         return;
     }
 

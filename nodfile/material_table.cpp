@@ -9,9 +9,10 @@ namespace {
 
 constexpr std::size_t kHeaderSize = 8;
 constexpr std::size_t kReadChunk = 64 * 1024;
-// Holds the header and the fields of a table of up to 255 names, so reading or writing
-// such a table takes one system call.
-constexpr std::size_t kStreamBuffer = 8 * 1024;
+// Holds the header and the fields of a table of up to 127 names, so reading or writing
+// such a table takes one system call; larger reads go past the buffer, and a larger
+// buffer would only copy more of the model data that follows the table.
+constexpr std::size_t kStreamBuffer = 4 * 1024;
 
 // Fields are little-endian whatever the host is.
 std::int32_t DecodeInt32(const unsigned char* p)

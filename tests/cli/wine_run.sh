@@ -183,8 +183,18 @@ case_ansi_bytes() {
   same "$d/f.nod" "$d/expected"
 }
 
+# On a console the same names are shown as the text they are: run on a terminal of its
+# own (script), the console's UTF-8 shows é, where redirected output had the byte 0xE9.
+case_console_output() {
+  local d=$files/console shown
+  nod "$d/f.nod" 'caf\xe9'
+  shown=$(cd "$d" && script -qec "$(printf '%q ' "$wine" "$nodmat" list f.nod)" /dev/null | tr -d '\r'; echo .)
+  [[ $shown == *café* ]] || fail "the console shows $(printf '%s' "$shown" | od -c | head -5)"
+  [[ $shown != *$'\xe9'* ]] || fail "the console got the raw byte 0xE9"
+}
+
 ran=0
-for c in large-sparse-file backslash-paths wildcards ansi-bytes; do
+for c in large-sparse-file backslash-paths wildcards ansi-bytes console-output; do
   wanted "$c" || continue
   case_name=$c
   echo "case $c"
