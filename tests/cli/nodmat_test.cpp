@@ -195,6 +195,9 @@ protected:
         for (const fs::path& p : immutable_)
             std::system(("chattr -i '" + p.string() + "'").c_str());
         immutable_.clear();
+        // What a run cut short left immutable would stop the removal.
+        if (fs::exists(dir_))
+            std::system(("chattr -R -i '" + dir_.string() + "' 2>/dev/null").c_str());
         fs::remove_all(dir_);
         fs::remove(dir_.parent_path() / (dir_.filename().string() + ".opens"));
     }
