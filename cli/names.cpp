@@ -1,6 +1,5 @@
 #include "names.h"
 
-
 namespace {
 
 int HexValue(char c)
@@ -34,13 +33,6 @@ char* WriteEscaped(char* out, std::string_view name)
         }
     }
     return out;
-}
-
-void AppendEscaped(std::string& out, std::string_view name)
-{
-    const std::size_t at = out.size();
-    out.resize(at + kMaxEscapedPerByte * name.size());
-    out.resize(static_cast<std::size_t>(WriteEscaped(out.data() + at, name) - out.data()));
 }
 
 bool Unescape(std::string_view text, std::string& name)

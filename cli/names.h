@@ -7,14 +7,13 @@
 
 #include <bitset>
 #include <cstddef>
-#include <string>
 #include <functional>
 #include <map>
+#include <string>
 #include <string_view>
 
-void AppendEscaped(std::string& out, std::string_view name);
-// The same into out, which has room for kMaxEscapedPerByte bytes per byte of name;
-// returns the end of what it wrote.
+// Writes name, escaped, to out, which has room for kMaxEscapedPerByte bytes per byte
+// of name; returns the end of what it wrote.
 constexpr std::size_t kMaxEscapedPerByte = 4;
 char* WriteEscaped(char* out, std::string_view name);
 

@@ -265,11 +265,13 @@ void HandleFile(const std::string& path, const Options& options, Output& out, To
     if (options.command == Command::List) {
         if (options.quiet)
             return;
-        // Every line of the file at once, into room for the longest lines possible.
+        // Every line of the file at once, into room for the longest lines possible: the
+        // path and a tab, a position of up to 20 digits, a tab, the name, a line end.
         std::string& text = out.Buffer();
         const std::size_t at = text.size();
         const std::size_t prefix = options.singleFile ? 0 : path.size() + 1;
-        text.resize(at + names.size() * (prefix + 22 + kMaxEscapedPerByte * kMaterialNameSize));
+        const std::size_t longestLine = prefix + 20 + 1 + kMaxEscapedPerByte * kMaterialNameSize + 1;
+        text.resize(at + names.size() * longestLine);
         char* p = text.data() + at;
         for (std::size_t i = 0; i < names.size(); ++i) {
             if (prefix) {
