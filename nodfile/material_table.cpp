@@ -152,18 +152,17 @@ void MaterialTable::push_back(std::string_view name)
     ClearAfterFirstZero(m_fields.data() + at);
 }
 
-TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names)
+// The reading and writing on an open stream that the operations share.
+struct MaterialTableIo {
+    static TableReadResult Read(std::FILE* file, MaterialTable& names);
+    static TableWriteResult WriteAndClose(std::FILE* file, const MaterialTable& names);
+};
+
+// Reads the table from the start of the stream into names, which is left empty on any
+// result but Loaded.
+TableReadResult MaterialTableIo::Read(std::FILE* file, MaterialTable& names)
 {
     names.clear();
-    // The stream's buffer is given, so the usual table arrives with one read call and
-    // the runtime need not stat the file to size a buffer of its own.
-    char buffer[kStreamBuffer];
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return TableReadResult::CannotOpen;
-    const std::unique_ptr<std::FILE, FileCloser> closer(file);
-    std::setvbuf(file, buffer, _IOFBF, sizeof buffer);
-
     if (ReadInt32(file) != kMaterialTableVersion)
         return TableReadResult::NotValid;
     const std::int32_t count = ReadInt32(file);
@@ -189,6 +188,36 @@ TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names)
         return TableReadResult::NotValid;
     names.m_fields.swap(fields);
     return TableReadResult::Loaded;
+}
+
+// Writes the header and the fields at the stream's position, which is the file's start,
+// then closes the stream, whatever happens.
+TableWriteResult MaterialTableIo::WriteAndClose(std::FILE* file, const MaterialTable& names)
+{
+    // The fields are already zero-padded, so they go out as they are, after the header.
+    unsigned char header[kHeaderSize];
+    EncodeInt32(kMaterialTableVersion, header);
+    EncodeInt32(static_cast<std::int32_t>(names.size()), header + 4);
+    const std::vector<char>& fields = names.m_fields;
+    bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
+    ok = ok && std::fwrite(fields.data(), 1, fields.size(), file) == fields.size();
+    ok = std::fflush(file) == 0 && ok;
+    ok = std::fclose(file) == 0 && ok;
+    return ok ? TableWriteResult::Saved : TableWriteResult::WriteFailed;
+}
+
+TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names)
+{
+    names.clear();
+    // The stream's buffer is given, so the usual table arrives with one read call and
+    // the runtime need not stat the file to size a buffer of its own.
+    char buffer[kStreamBuffer];
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return TableReadResult::CannotOpen;
+    const std::unique_ptr<std::FILE, FileCloser> closer(file);
+    std::setvbuf(file, buffer, _IOFBF, sizeof buffer);
+    return MaterialTableIo::Read(file, names);
 }
 
 namespace {
@@ -235,14 +264,42 @@ TableWriteResult WriteMaterialTable(const std::string& path, const MaterialTable
         return TableWriteResult::TableChanged;
     }
 
-    // The fields are already zero-padded, so they go out as they are, after the header.
-    unsigned char header[kHeaderSize];
-    EncodeInt32(kMaterialTableVersion, header);
-    EncodeInt32(static_cast<std::int32_t>(names.size()), header + 4);
-    const std::vector<char>& fields = names.m_fields;
-    bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
-    ok = ok && std::fwrite(fields.data(), 1, fields.size(), file) == fields.size();
-    ok = std::fflush(file) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
-    return ok ? TableWriteResult::Saved : TableWriteResult::WriteFailed;
+    return MaterialTableIo::WriteAndClose(file, names);
+}
+
+TableUpdateResult UpdateMaterialTable(const std::string& path, const TableChange& change)
+{
+    TableUpdateResult result;
+    char buffer[kStreamBuffer];
+    // Opened for writing from the start, so a file that is renamed is opened once. A
+    // file that cannot be (read-only, immutable, locked by another program) is read all
+    // the same: whether it needs writing is only known from its names.
+    std::FILE* file = std::fopen(path.c_str(), "r+b");
+    const bool writable = file != nullptr;
+    if (!writable)
+        file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return result;
+    std::unique_ptr<std::FILE, FileCloser> closer(file);
+    std::setvbuf(file, buffer, _IOFBF, sizeof buffer);
+
+    MaterialTable stored, updated;
+    result.read = MaterialTableIo::Read(file, stored);
+    if (result.read != TableReadResult::Loaded)
+        return result;
+    result.changed = change(stored, updated) && updated != stored;
+    if (!result.changed)
+        return result;
+
+    if (!writable)
+        result.write = TableWriteResult::CannotOpenForWriting;
+    else if (updated.empty())
+        result.write = TableWriteResult::NoMaterials;
+    else if (updated.size() != stored.size())
+        result.write = TableWriteResult::TableChanged;  // would overwrite model data
+    else if (std::fseek(file, 0, SEEK_SET) != 0)  // also turns the stream from reading to writing
+        result.write = TableWriteResult::WriteFailed;  // nothing written
+    else
+        result.write = MaterialTableIo::WriteAndClose(closer.release(), updated);
+    return result;
 }
