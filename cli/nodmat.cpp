@@ -250,10 +250,106 @@ void AppendCount(std::string& out, std::size_t n)
     out.append(digits, static_cast<std::size_t>(end - digits));
 }
 
-// Reads, decides, writes if a name changed, and reports one file.
+void ReportRenamed(const std::string& path, std::size_t changed, std::size_t total, const Options& options,
+                   Output& out, Totals& totals)
+{
+    ++totals.renamed;
+    if (options.quiet)
+        return;
+    std::string& line = out.Buffer();
+    line.append(path).append(options.dryRun ? ": would rename " : ": renamed ");
+    AppendCount(line, changed);
+    line.append(" of ");
+    AppendCount(line, total);
+    line.push_back('\n');
+    out.LineDone();
+}
+
+// Prints every name of a file, one line each.
+void ListNames(const std::string& path, const MaterialTable& names, const Options& options, Output& out)
+{
+    if (options.quiet)
+        return;
+    // Every line of the file at once, into room for the longest lines possible: the
+    // path and a tab, a position of up to 20 digits, a tab, the name, a line end.
+    std::string& text = out.Buffer();
+    const std::size_t at = text.size();
+    const std::size_t prefix = options.singleFile ? 0 : path.size() + 1;
+    const std::size_t longestLine = prefix + 20 + 1 + kMaxEscapedPerByte * kMaterialNameSize + 1;
+    text.resize(at + names.size() * longestLine);
+    char* p = text.data() + at;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (prefix) {
+            p = std::copy(path.begin(), path.end(), p);
+            *p++ = '\t';
+        }
+        p = std::to_chars(p, p + 20, i + 1).ptr;
+        *p++ = '\t';
+        p = WriteEscaped(p, names[i]);
+        *p++ = '\n';
+    }
+    text.resize(static_cast<std::size_t>(p - text.data()));
+    out.LineDone();
+}
+
+// What a rename or set makes of one file's names: the new table and how many names
+// it changed, or false when the file has no such position.
+bool Rename(const MaterialTable& names, const Options& options, MaterialTable& renamed, std::size_t& changed)
+{
+    changed = 0;
+    if (options.command == Command::Rename) {
+        changed = options.renames.Apply(names, renamed);
+        return true;
+    }
+    if (options.index < 1 || static_cast<unsigned long long>(options.index) > names.size())
+        return false;
+    renamed.clear();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const bool target = i + 1 == static_cast<unsigned long long>(options.index);
+        renamed.push_back(target ? std::string_view(options.newName) : names[i]);
+        changed += target && names[i] != options.newName;
+    }
+    return true;
+}
+
+void NoPosition(const std::string& path, const Options& options, Output& out, Totals& totals)
+{
+    ++totals.failed;
+    out.Error(path, ("No material at position " + options.position + ".").c_str());
+}
+
+// Reads, decides, writes if a name changed, and reports one file. list and --dry-run
+// only read: they never open a file for writing.
 void HandleFile(const std::string& path, const Options& options, Output& out, Totals& totals)
 {
     ++totals.files;
+    if (options.command != Command::List && !options.dryRun) {
+        // One opening per file: the table is read and, when a name changes, written
+        // back through the same stream.
+        bool outside = false;
+        std::size_t changed = 0, total = 0;
+        const TableUpdateResult update =
+            UpdateMaterialTable(path, [&](const MaterialTable& names, MaterialTable& renamed) {
+                total = names.size();
+                outside = !Rename(names, options, renamed, changed);
+                return !outside && changed > 0;
+            });
+        if (update.read != TableReadResult::Loaded) {
+            ++totals.failed;
+            out.Error(path, ReadFailureText(update.read));
+        } else if (outside) {
+            NoPosition(path, options, out, totals);
+        } else if (!update.changed) {
+            ++totals.unchanged;
+        } else if (update.write != TableWriteResult::Saved) {
+            ++totals.failed;
+            out.Error(path, WriteFailureText(update.write));
+        } else {
+            ReportRenamed(path, changed, total, options, out, totals);
+        }
+        return;
+    }
+
     MaterialTable names;
     const TableReadResult read = ReadMaterialTable(path, names);
     if (read != TableReadResult::Loaded) {
@@ -261,72 +357,18 @@ void HandleFile(const std::string& path, const Options& options, Output& out, To
         out.Error(path, ReadFailureText(read));
         return;
     }
-
     if (options.command == Command::List) {
-        if (options.quiet)
-            return;
-        // Every line of the file at once, into room for the longest lines possible: the
-        // path and a tab, a position of up to 20 digits, a tab, the name, a line end.
-        std::string& text = out.Buffer();
-        const std::size_t at = text.size();
-        const std::size_t prefix = options.singleFile ? 0 : path.size() + 1;
-        const std::size_t longestLine = prefix + 20 + 1 + kMaxEscapedPerByte * kMaterialNameSize + 1;
-        text.resize(at + names.size() * longestLine);
-        char* p = text.data() + at;
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            if (prefix) {
-                p = std::copy(path.begin(), path.end(), p);
-                *p++ = '\t';
-            }
-            p = std::to_chars(p, p + 20, i + 1).ptr;
-            *p++ = '\t';
-            p = WriteEscaped(p, names[i]);
-            *p++ = '\n';
-        }
-        text.resize(static_cast<std::size_t>(p - text.data()));
-        out.LineDone();
+        ListNames(path, names, options, out);
         return;
     }
-
     MaterialTable renamed;
     std::size_t changed = 0;
-    if (options.command == Command::Rename) {
-        changed = options.renames.Apply(names, renamed);
-    } else {
-        if (options.index < 1 || static_cast<unsigned long long>(options.index) > names.size()) {
-            ++totals.failed;
-            out.Error(path, ("No material at position " + options.position + ".").c_str());
-            return;
-        }
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            const bool target = i + 1 == static_cast<unsigned long long>(options.index);
-            renamed.push_back(target ? std::string_view(options.newName) : names[i]);
-            changed += target && names[i] != options.newName;
-        }
-    }
-
-    if (changed == 0) {
+    if (!Rename(names, options, renamed, changed))
+        NoPosition(path, options, out, totals);
+    else if (changed == 0)
         ++totals.unchanged;
-        return;
-    }
-    if (!options.dryRun) {
-        const TableWriteResult written = WriteMaterialTable(path, renamed);
-        if (written != TableWriteResult::Saved) {
-            ++totals.failed;
-            out.Error(path, WriteFailureText(written));
-            return;
-        }
-    }
-    ++totals.renamed;
-    if (!options.quiet) {
-        std::string& line = out.Buffer();
-        line.append(path).append(options.dryRun ? ": would rename " : ": renamed ");
-        AppendCount(line, changed);
-        line.append(" of ");
-        AppendCount(line, names.size());
-        line.push_back('\n');
-        out.LineDone();
-    }
+    else
+        ReportRenamed(path, changed, names.size(), options, out, totals);
 }
 
 void HandlePath(const std::string& path, const Options& options, Output& out, Totals& totals)
