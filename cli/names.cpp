@@ -76,7 +76,9 @@ bool RenameMap::Add(std::string old, std::string replacement)
 
 std::size_t RenameMap::Apply(const MaterialTable& names, MaterialTable& renamed) const
 {
-    renamed.clear();
+    // A copy of the whole table, then the few names that change: most names of a
+    // table match no pair.
+    renamed = names;
     std::size_t changed = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string_view name = names[i];
@@ -84,10 +86,8 @@ std::size_t RenameMap::Apply(const MaterialTable& names, MaterialTable& renamed)
                                ? m_pairs.find(name)
                                : m_pairs.end();
         if (found != m_pairs.end() && found->second != name) {
-            renamed.push_back(found->second);
+            renamed.set(i, found->second);
             ++changed;
-        } else {
-            renamed.push_back(name);
         }
     }
     return changed;

@@ -303,12 +303,10 @@ bool Rename(const MaterialTable& names, const Options& options, MaterialTable& r
     }
     if (options.index < 1 || static_cast<unsigned long long>(options.index) > names.size())
         return false;
-    renamed.clear();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const bool target = i + 1 == static_cast<unsigned long long>(options.index);
-        renamed.push_back(target ? std::string_view(options.newName) : names[i]);
-        changed += target && names[i] != options.newName;
-    }
+    const auto at = static_cast<std::size_t>(options.index - 1);
+    renamed = names;
+    renamed.set(at, options.newName);
+    changed = names[at] != options.newName;
     return true;
 }
 

@@ -146,10 +146,17 @@ std::string_view MaterialTable::operator[](std::size_t index) const
 
 void MaterialTable::push_back(std::string_view name)
 {
-    const std::size_t at = m_fields.size();
-    m_fields.resize(at + kMaterialNameSize, '\0');
-    std::memcpy(m_fields.data() + at, name.data(), name.size() < kMaterialNameSize ? name.size() : kMaterialNameSize);
-    ClearAfterFirstZero(m_fields.data() + at);
+    m_fields.resize(m_fields.size() + kMaterialNameSize, '\0');
+    set(size() - 1, name);
+}
+
+void MaterialTable::set(std::size_t index, std::string_view name)
+{
+    char* field = m_fields.data() + index * kMaterialNameSize;
+    const std::size_t length = name.size() < kMaterialNameSize ? name.size() : kMaterialNameSize;
+    std::memcpy(field, name.data(), length);
+    std::memset(field + length, 0, kMaterialNameSize - length);
+    ClearAfterFirstZero(field);
 }
 
 // The reading and writing on an open stream that the operations share.

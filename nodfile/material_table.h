@@ -43,6 +43,8 @@ public:
     std::string_view operator[](std::size_t index) const;
     // Keeps at most kMaterialNameSize bytes of name, and none from a zero byte on.
     void push_back(std::string_view name);
+    // Replaces the name at index (below size()), with the same limits as push_back.
+    void set(std::size_t index, std::string_view name);
     void clear() { m_fields.clear(); }
 
     bool operator==(const MaterialTable& other) const { return m_fields == other.m_fields; }
