@@ -318,6 +318,16 @@ TEST_F(MaterialTableTest, SameCountFileOver4GiBIsSaved)
 }
 
 
+// set replaces a whole field: a shorter name leaves no bytes of the longer one behind.
+TEST_F(MaterialTableTest, SetReplacesTheWholeField)
+{
+    MaterialTable names = {"a longer name", "b", "c"};
+    names.set(0, "short");
+    names.set(1, Bytes("cut\0here", 8));
+    names.set(2, Bytes(40, 'L'));
+    EXPECT_EQ(names, MaterialTable({"short", "cut", Bytes(32, 'L')}));
+}
+
 // A change that renames every name equal to from, as a rename across files does.
 TableChange Renaming(const std::string& from, const std::string& to, int* calls = nullptr)
 {
