@@ -5,6 +5,10 @@
 #include <memory>
 #include <new>
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 namespace {
 
 constexpr std::size_t kHeaderSize = 8;
@@ -163,6 +167,7 @@ void MaterialTable::set(std::size_t index, std::string_view name)
 struct MaterialTableIo {
     static TableReadResult Read(std::FILE* file, MaterialTable& names);
     static TableWriteResult WriteAndClose(std::FILE* file, const MaterialTable& names);
+    static TableWriteResult WriteAtStartAndClose(std::FILE* file, const MaterialTable& names);
 };
 
 // Reads the table from the start of the stream into names, which is left empty on any
@@ -211,6 +216,37 @@ TableWriteResult MaterialTableIo::WriteAndClose(std::FILE* file, const MaterialT
     ok = std::fflush(file) == 0 && ok;
     ok = std::fclose(file) == 0 && ok;
     return ok ? TableWriteResult::Saved : TableWriteResult::WriteFailed;
+}
+
+// Writes the header and the fields over the start of a stream that has been read
+// from, then closes it, whatever happens.
+TableWriteResult MaterialTableIo::WriteAtStartAndClose(std::FILE* file, const MaterialTable& names)
+{
+#if defined(_WIN32)
+    if (std::fseek(file, 0, SEEK_SET) != 0) {  // also turns the stream from reading to writing
+        std::fclose(file);
+        return TableWriteResult::WriteFailed;  // nothing written
+    }
+    return WriteAndClose(file, names);
+#else
+    // One positioned write of the whole table, past the stream: it spares the seek that
+    // turning the stream to writing takes, a tenth of a rename's time over a pack. The
+    // stream's read-ahead is left unused and its closing writes nothing.
+    std::vector<char> table(kHeaderSize + names.m_fields.size());
+    EncodeInt32(kMaterialTableVersion, reinterpret_cast<unsigned char*>(table.data()));
+    EncodeInt32(static_cast<std::int32_t>(names.size()), reinterpret_cast<unsigned char*>(table.data()) + 4);
+    std::memcpy(table.data() + kHeaderSize, names.m_fields.data(), names.m_fields.size());
+    const int fd = fileno(file);
+    std::size_t done = 0;
+    bool ok = fd >= 0;
+    while (ok && done < table.size()) {
+        const ssize_t written = ::pwrite(fd, table.data() + done, table.size() - done, off_t(done));
+        ok = written > 0;
+        done += ok ? std::size_t(written) : 0;
+    }
+    ok = std::fclose(file) == 0 && ok;
+    return ok ? TableWriteResult::Saved : TableWriteResult::WriteFailed;
+#endif
 }
 
 TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names)
@@ -304,9 +340,7 @@ TableUpdateResult UpdateMaterialTable(const std::string& path, const TableChange
         result.write = TableWriteResult::NoMaterials;
     else if (updated.size() != stored.size())
         result.write = TableWriteResult::TableChanged;  // would overwrite model data
-    else if (std::fseek(file, 0, SEEK_SET) != 0)  // also turns the stream from reading to writing
-        result.write = TableWriteResult::WriteFailed;  // nothing written
     else
-        result.write = MaterialTableIo::WriteAndClose(closer.release(), updated);
+        result.write = MaterialTableIo::WriteAtStartAndClose(closer.release(), updated);
     return result;
 }
