@@ -80,10 +80,11 @@ using TableChange = std::function<bool(const MaterialTable& stored, MaterialTabl
 
 // Reads the table and, when change gives a different one, writes that over the stored
 // table through the same open file: one opening per file where two would be needed with
-// ReadMaterialTable and WriteMaterialTable, and no window for another program to rewrite
-// the file between them. The file's length and everything after the table are kept; a
-// file whose names stay the same is never written. A file that cannot be opened for
-// writing is still read, so it is unchanged when it needs no change, and fails with
-// CannotOpenForWriting when it does. An updated table of another count is not written
-// (TableChanged), an empty one neither (NoMaterials).
+// ReadMaterialTable and WriteMaterialTable; another program rewriting the file in place
+// between the read and the write has only the time of the change to do it in. The
+// file's length and everything after the table are kept; a file whose names stay the
+// same is never written. A file that cannot be opened for writing is still read, so it
+// is unchanged when it needs no change, and fails with CannotOpenForWriting when it
+// does. An updated table of another count is not written (TableChanged), an empty one
+// neither (NoMaterials).
 TableUpdateResult UpdateMaterialTable(const std::string& path, const TableChange& change);
