@@ -232,15 +232,19 @@ TableWriteResult MaterialTableIo::WriteAtStartAndClose(std::FILE* file, const Ma
     // One positioned write of the whole table, past the stream: it spares the seek that
     // turning the stream to writing takes, a tenth of a rename's time over a pack. The
     // stream's read-ahead is left unused and its closing writes nothing.
-    std::vector<char> table(kHeaderSize + names.m_fields.size());
-    EncodeInt32(kMaterialTableVersion, reinterpret_cast<unsigned char*>(table.data()));
-    EncodeInt32(static_cast<std::int32_t>(names.size()), reinterpret_cast<unsigned char*>(table.data()) + 4);
-    std::memcpy(table.data() + kHeaderSize, names.m_fields.data(), names.m_fields.size());
+    // The usual table is put together on the stack, a larger one in the heap.
+    const std::size_t size = kHeaderSize + names.m_fields.size();
+    char small[kStreamBuffer];
+    std::vector<char> large(size > sizeof small ? size : 0);
+    char* const table = size > sizeof small ? large.data() : small;
+    EncodeInt32(kMaterialTableVersion, reinterpret_cast<unsigned char*>(table));
+    EncodeInt32(static_cast<std::int32_t>(names.size()), reinterpret_cast<unsigned char*>(table) + 4);
+    std::memcpy(table + kHeaderSize, names.m_fields.data(), names.m_fields.size());
     const int fd = fileno(file);
     std::size_t done = 0;
     bool ok = fd >= 0;
-    while (ok && done < table.size()) {
-        const ssize_t written = ::pwrite(fd, table.data() + done, table.size() - done, off_t(done));
+    while (ok && done < size) {
+        const ssize_t written = ::pwrite(fd, table + done, size - done, off_t(done));
         ok = written > 0;
         done += ok ? std::size_t(written) : 0;
     }
