@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -52,6 +53,8 @@ public:
     std::string_view operator[](std::size_t index) const;
     // Keeps at most kMaterialNameSize bytes of name, and none from a zero byte on.
     void push_back(std::string_view name);
+    // Replaces the name at index (below size()), with the same limits as push_back.
+    void set(std::size_t index, std::string_view name);
     void clear() { m_size = 0; }
 
     bool operator==(const MaterialTable& other) const;
@@ -60,6 +63,7 @@ public:
 private:
     friend TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names);
     friend TableWriteResult WriteMaterialTable(const std::string& path, const MaterialTable& names);
+    friend struct MaterialTableIo;  // the reading and writing shared by the operations below
 
     // Reads count fields from the stream's position into this empty table; false when the
     // file ends first or memory is short.
@@ -82,3 +86,25 @@ TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names)
 // all of it, is written: anything else was rewritten by another program since it was read,
 // and writing over it would destroy model data or lengthen the file.
 TableWriteResult WriteMaterialTable(const std::string& path, const MaterialTable& names);
+
+// The outcome of UpdateMaterialTable: the read's, and the write's when one was due.
+struct TableUpdateResult {
+    TableReadResult read = TableReadResult::CannotOpen;
+    bool changed = false;  // the change gave a different table, so a write was due
+    TableWriteResult write = TableWriteResult::Saved;  // meaningful only when changed
+};
+
+// Gets the stored names; fills updated and returns true to have it written, false to
+// leave the file alone. updated may only replace names: it keeps the stored count.
+using TableChange = std::function<bool(const MaterialTable& stored, MaterialTable& updated)>;
+
+// Reads the table and, when change gives a different one, writes that over the stored
+// table through the same open file: one opening per file where two would be needed with
+// ReadMaterialTable and WriteMaterialTable; another program rewriting the file in place
+// between the read and the write has only the time of the change to do it in. The
+// file's length and everything after the table are kept; a file whose names stay the
+// same is never written. A file that cannot be opened for writing is still read, so it
+// is unchanged when it needs no change, and fails with CannotOpenForWriting when it
+// does. An updated table of another count is not written (TableChanged), an empty one
+// neither (NoMaterials).
+TableUpdateResult UpdateMaterialTable(const std::string& path, const TableChange& change);

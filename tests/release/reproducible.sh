@@ -44,4 +44,14 @@ for out in "${outputs[@]}"; do
     failed=1
   fi
 done
+# The dialog program is a few hundred lines and a banner: a release far past this size
+# means something unneeded got linked in again (the C++ exception machinery, say).
+limit=131072
+size=$(stat -c %s "${copies[0]}/build/release/app/Palvane2.exe")
+if [ "$size" -gt "$limit" ]; then
+  echo "FAIL Palvane2.exe is $size bytes, over $limit" >&2
+  failed=1
+else
+  echo "size  $size bytes  build/release/app/Palvane2.exe (at most $limit)"
+fi
 exit "$failed"

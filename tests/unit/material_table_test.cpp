@@ -27,6 +27,16 @@ void PrintTo(const MaterialTable& table, std::ostream* os)
         *os << (i ? ", \"" : "\"") << table[i] << "\"";
     *os << "}";
 }
+// The write's outcome counts only when a write was due.
+bool operator==(const TableUpdateResult& a, const TableUpdateResult& b)
+{
+    return a.read == b.read && a.changed == b.changed && (!a.changed || a.write == b.write);
+}
+
+void PrintTo(const TableUpdateResult& r, std::ostream* os)
+{
+    *os << "{read " << int(r.read) << ", changed " << r.changed << ", write " << int(r.write) << "}";
+}
 using Bytes = std::string;
 
 namespace {
@@ -378,6 +388,150 @@ TEST_F(MaterialTableTest, SameCountFileOver4GiBIsSaved)
     Bytes tail(marker.size(), '\0');
     in.read(tail.data(), std::streamsize(tail.size()));
     EXPECT_EQ(tail, marker);
+}
+
+
+// set replaces a whole field: a shorter name leaves no bytes of the longer one behind.
+TEST_F(MaterialTableTest, SetReplacesTheWholeField)
+{
+    MaterialTable names = {"a longer name", "b", "c"};
+    names.set(0, "short");
+    names.set(1, Bytes("cut\0here", 8));
+    names.set(2, Bytes(40, 'L'));
+    EXPECT_EQ(names, MaterialTable({"short", "cut", Bytes(32, 'L')}));
+}
+
+// A change that renames every name equal to from, as a rename across files does.
+TableChange Renaming(const std::string& from, const std::string& to, int* calls = nullptr)
+{
+    return [=](const MaterialTable& stored, MaterialTable& updated) {
+        if (calls)
+            ++*calls;
+        for (std::size_t i = 0; i < stored.size(); ++i)
+            updated.push_back(stored[i] == from ? std::string_view(to) : stored[i]);
+        return true;
+    };
+}
+
+struct UpdateCase {
+    const char* what;
+    Bytes before;
+    TableChange change;
+    TableUpdateResult expected;
+    Bytes after;  // empty: the file keeps its bytes and its time
+};
+
+// The table is read and, only when the change gives other names, written back over the
+// stored table: the model data and the file's length stay, an unchanged file is not
+// even written (its time stays).
+TEST_F(MaterialTableTest, UpdateWritesOnlyAChangedTable)
+{
+    const Bytes three = Table(7, 3, {Field("wood"), Field(Bytes("abc\0xyz", 7)), Field("wood")}) + kModelData;
+    std::vector<Bytes> manyFields(5000, Field("x"));
+    const Bytes many = Table(7, 5000, manyFields) + kModelData;
+    manyFields[4999] = Field("last");
+    const TableUpdateResult loaded{TableReadResult::Loaded, false, TableWriteResult::Saved};
+    const TableUpdateResult saved{TableReadResult::Loaded, true, TableWriteResult::Saved};
+    const auto notWanted = [](const MaterialTable&, MaterialTable& updated) {
+        updated.push_back("other");
+        return false;
+    };
+    const auto count = [](std::size_t n) {
+        return [n](const MaterialTable& stored, MaterialTable& updated) {
+            for (std::size_t i = 0; i < n; ++i)
+                updated.push_back(i < stored.size() ? "n" : "extra");
+            return true;
+        };
+    };
+    const std::vector<UpdateCase> cases = {
+        {"renamed", three, Renaming("wood", "oak"), saved,
+         Table(7, 3, {Field("oak"), Field("abc"), Field("oak")}) + kModelData},
+        {"a table past the stream's buffer and the read chunk", many, Renaming("", "never"), loaded, ""},
+        {"the last of 5000 names", many,
+         [](const MaterialTable& stored, MaterialTable& updated) {
+             for (std::size_t i = 0; i < stored.size(); ++i)
+                 updated.push_back(i + 1 == stored.size() ? "last" : stored[i]);
+             return true;
+         },
+         saved, Table(7, 5000, manyFields) + kModelData},
+        {"no name matches", three, Renaming("metal", "iron"), loaded, ""},
+        {"renamed to itself", three, Renaming("wood", "wood"), loaded, ""},
+        // The stored table's garbage after a zero is not a name: no change, no write.
+        {"same names", three, Renaming("abc", "abc"), loaded, ""},
+        {"change declined", three, notWanted, loaded, ""},
+        {"fewer names", three, count(2), {TableReadResult::Loaded, true, TableWriteResult::TableChanged}, ""},
+        {"more names", three, count(4), {TableReadResult::Loaded, true, TableWriteResult::TableChanged}, ""},
+        {"no names", three, count(0), {TableReadResult::Loaded, true, TableWriteResult::NoMaterials}, ""},
+        {"version 6", Table(6, 1, {Field("wood")}) + kModelData, Renaming("wood", "oak"),
+         {TableReadResult::NotValid}, ""},
+        {"count 0", Table(7, 0, {}) + kModelData, Renaming("wood", "oak"), {TableReadResult::NoMaterials}, ""},
+        {"cut inside the table", Table(7, 3, {Field("wood")}), Renaming("wood", "oak"),
+         {TableReadResult::NotValid}, ""},
+    };
+    const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+    for (const UpdateCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = Make(c.before);
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), past, 0), 0);
+        EXPECT_EQ(UpdateMaterialTable(path, c.change), c.expected);
+        struct stat st;
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(Contents(path), c.after.empty() ? c.before : c.after);
+        EXPECT_EQ(st.st_size, off_t(c.before.size()));
+        if (c.after.empty())
+            EXPECT_EQ(st.st_mtim.tv_sec, past[0].tv_sec) << "written";
+    }
+}
+
+TEST_F(MaterialTableTest, UpdateOfWhatCannotBeOpened)
+{
+    int calls = 0;
+    const fs::path absent = dir_ / "absent.nod";
+    const TableUpdateResult missing = UpdateMaterialTable(absent.string(), Renaming("a", "b", &calls));
+    EXPECT_EQ(missing.read, TableReadResult::CannotOpen);
+    EXPECT_FALSE(fs::exists(absent));
+    EXPECT_EQ(UpdateMaterialTable(dir_.string(), Renaming("a", "b", &calls)).read, TableReadResult::NotValid)
+        << "a directory opens for reading on Linux but holds no table";
+    EXPECT_EQ(calls, 0);
+}
+
+// A file that cannot be opened for writing is still read: it fails only when it needs
+// a change. Root may write a mode-0444 file, so the file is made immutable instead.
+TEST_F(MaterialTableTest, UpdateOfImmutableFile)
+{
+    const Bytes original = Table(7, 2, {Field("keep"), Field("wood")}) + kModelData;
+    const std::string path = Make(original);
+    if (std::system(("chattr +i '" + path + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "this file system cannot make a file immutable";
+    const TableUpdateResult unchanged = UpdateMaterialTable(path, Renaming("metal", "iron"));
+    const TableUpdateResult needed = UpdateMaterialTable(path, Renaming("wood", "oak"));
+    std::system(("chattr -i '" + path + "'").c_str());
+    EXPECT_EQ(unchanged, (TableUpdateResult{TableReadResult::Loaded, false, TableWriteResult::Saved}));
+    EXPECT_EQ(needed, (TableUpdateResult{TableReadResult::Loaded, true, TableWriteResult::CannotOpenForWriting}));
+    EXPECT_EQ(Contents(path), original);
+}
+
+// As FailedWriteIsReported, through the update: the limit is below the table's end.
+TEST_F(MaterialTableTest, UpdateFailedWriteIsReported)
+{
+    const Bytes original = Table(7, 2, {Field("wood"), Field("stone")}) + kModelData;
+    const std::string path = Make(original);
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit = {16, 16};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const TableUpdateResult r = UpdateMaterialTable(path, Renaming("stone", "marble"));
+        _exit(r.read == TableReadResult::Loaded && r.changed ? static_cast<int>(r.write) : 100);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(static_cast<TableWriteResult>(WEXITSTATUS(status)), TableWriteResult::WriteFailed);
+    EXPECT_EQ(fs::file_size(path), original.size());
+    // The first 16 bytes went out before the limit, and they are the same as before.
+    EXPECT_EQ(Contents(path), original);
 }
 
 }  // namespace
