@@ -314,6 +314,14 @@ HWND FocusIn(HWND w) {
     return info.hwndFocus;
 }
 
+HWND ActiveIn(HWND w) {
+    DWORD thread = GetWindowThreadProcessId(w, nullptr);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!thread || !GetGUIThreadInfo(thread, &info)) return nullptr;
+    return info.hwndActive;
+}
+
 std::vector<HWND> Descendants(HWND parent, int id, const char* cls) {
     ChildFinder f{id, cls, {}};
     EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&f));

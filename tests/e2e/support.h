@@ -45,6 +45,8 @@ HWND OwnerOf(HWND w);
 DWORD ProcessOf(HWND w);
 // The window that has the keyboard focus in w's thread (null if none).
 HWND FocusIn(HWND w);
+// The active window of w's thread (null if none).
+HWND ActiveIn(HWND w);
 // Every descendant of parent with that id and window class.
 std::vector<HWND> Descendants(HWND parent, int id, const char* cls);
 
