@@ -33,6 +33,8 @@ const char* const kSaved = "File saved.";
 const char* const kReadOnly = "Could not open file for writing (is the file on Read-Only?).";
 const char* const kTooLong = "Please enter no more than 32 characters.";
 const char* const kHelpFailed = "Failed to launch help.";
+const char* const kTableChanged = "The file has changed since it was opened. Nothing was saved.";
+const char* const kWriteFailed = "Could not write file.";
 
 // Fixtures the shell finishes: one made immutable, one grown past 4 GiB (sparse).
 const char* const kImmutableFile = "immutable.nod";
@@ -237,6 +239,37 @@ std::string SaveAfterOpen(const Env& env, const SaveCase& c) {
     return {};
 }
 
+struct RewrittenCase {
+    const char* name;
+    std::vector<std::string> rewritten;  // the table another program wrote meanwhile
+    bool saves;                          // same count: the list goes over the new table
+    bool screenshot;
+};
+
+// Another program rewrites the file between Open and Save, with its own model data.
+std::string RewrittenBeforeSave(const Env& env, const RewrittenCase& c) {
+    const std::vector<std::string> names = {"Granite", "Marble", "Slate", "Basalt", "Quartz"};
+    std::string file = std::string("rewritten-") + c.name + ".nod";
+    std::string path = Fixture(env, file, NodTable(names) + ModelData("as-opened"));
+    Program p(env.program, env.work);
+    p.OpenExpecting(path, names, file);
+    p.Rename(2, "Shale");
+    auto shown = With(names, 2, "Shale");
+    std::string rewritten = NodTable(c.rewritten) + ModelData(std::string("re-exported-") + c.name);
+    WriteFileBytes(path, rewritten);
+    p.SaveExpecting(c.saves ? kSaved : kTableChanged, c.saves ? Icon::Information : Icon::Error,
+                    c.screenshot ? env.Shot("file-changed.bmp") : "");
+    if (c.saves)
+        ExpectFile(path, NodTable(shown) + ModelData(std::string("re-exported-") + c.name),
+                   "saving over a rewritten table of the same count");
+    else
+        ExpectFile(path, rewritten, "refusing to save over a changed table");
+    ExpectEntries(p, shown, "after the save");
+    Expect(p.Label() == file && IsWindowEnabled(p.Item(ui::kSave)), "the save changed the label or \"Save File\"");
+    p.Exit();
+    return {};
+}
+
 struct FailedSaveCase {
     const char* name;
     bool prepared;  // the shell made the file immutable; otherwise held without sharing
@@ -363,10 +396,16 @@ std::string MinimiseRestore(const Env& env) {
     std::string path = Fixture(env, "minimise.nod", NodTable(names) + ModelData("minimise"));
     Program p(env.program, env.work);
     p.OpenExpecting(path, names, "minimise.nod");
+    // Rename waits until the main dialog runs its own loop again, enabled and active: a
+    // minimise it handled while still disabled by the rename dialog would be dropped.
     p.Rename(3, "Westward");
     auto expect = With(names, 3, "Westward");
+    ExpectEntries(p, expect, "before minimising");
     PostSysCommand(p.Main(), SC_MINIMIZE);
-    Expect(WaitUntil([&] { return IsIconic(p.Main()) != FALSE; }, kWindowMs), "the main dialog did not minimise");
+    if (!WaitUntil([&] { return IsIconic(p.Main()) != FALSE; }, kWindowMs))
+        Fail(std::string("the main dialog did not minimise (it is ") + (IsWindowEnabled(p.Main()) ? "enabled" : "disabled") +
+             (ActiveIn(p.Main()) == p.Main() ? " and active" : " and not active") + "); on screen: " +
+             DescribeWindows(p.Pid()));
     PostSysCommand(p.Main(), SC_RESTORE);
     Expect(WaitUntil([&] { return !IsIconic(p.Main()) && IsWindowVisible(p.Main()); }, kWindowMs),
            "the main dialog did not come back from minimised");
@@ -723,6 +762,13 @@ std::vector<Case> AllCases(const Env& env) {
          NodTable({"abc", "Tail"}) + ModelData("junk")},
     };
     for (const auto& c : saves) add(std::string("save-after-open/") + c.name, [&env, c] { return SaveAfterOpen(env, c); });
+
+    const std::vector<RewrittenCase> rewritten = {
+        {"fewer-names", {"Clay", "Sand"}, false, true},
+        {"same-count", {"Re_Granite", "Re_Marble", "Re_Slate", "Re_Basalt", "Re_Quartz"}, true, false},
+    };
+    for (const auto& c : rewritten)
+        add(std::string("rewritten-before-save/") + c.name, [&env, c] { return RewrittenBeforeSave(env, c); });
 
     const FailedSaveCase failedSave[] = {{"immutable", true}, {"held-without-sharing", false}};
     for (const auto& c : failedSave) add(std::string("failed-save/") + c.name, [&env, c] { return FailedSave(env, c); });

@@ -5,7 +5,7 @@
 #   run.sh PROGRAM.exe DRIVER.exe WORKDIR [CASE-SUBSTRING]
 #
 # WORKDIR (under the build folder) gets the prefix, the fixtures, the driver's log and
-# the screenshots; the two the README shows are copied to docs/screenshots/.
+# the screenshots; those docs/ shows are copied to docs/screenshots/.
 # Exit code 77 (a skip for CTest) when this machine cannot execute 32-bit programs.
 set -euo pipefail
 
@@ -64,7 +64,7 @@ for bmp in "$work"/screenshots/*.bmp; do
   # No time stamps in the PNG, so the same picture gives the same bytes (no churn in docs/).
   /usr/bin/convert "$bmp" -strip -define png:exclude-chunk=date,time "${bmp%.bmp}.png" && rm -f "$bmp"
 done
-for shot in main-dialog edit-material; do
+for shot in main-dialog edit-material file-changed; do
   if [ -f "$work/screenshots/$shot.png" ]; then
     mkdir -p "$repo/docs/screenshots"
     cp "$work/screenshots/$shot.png" "$repo/docs/screenshots/$shot.png"
