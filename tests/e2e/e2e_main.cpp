@@ -446,68 +446,31 @@ std::set<DWORD> ChildProcesses(DWORD parent) {
     return out;
 }
 
-// Answers whatever F1 brings up: the program's own "Failed to launch help." (checked), or
-// the system's help engine (recorded, answered "No"/"Cancel"/"OK", then ended by its id).
-// Returns what was seen; fails if nothing appeared or the program's box is wrong.
-bool ContainsNoCase(std::string text, std::string part) {
-    CharUpperA(text.data());
-    CharUpperA(part.data());
-    return text.find(part) != std::string::npos;
-}
+// What F1 asked the help engine for, read from the block WinHelp sends by WM_COPYDATA
+// (as Wine sends it: tag 0x0A1DE505; a 16-bit total size and command, the 32-bit
+// context, then at offset 12 a 16-bit offset of the file name).
+struct HelpRequest {
+    unsigned command = 0;
+    unsigned long context = 0;
+    std::string file;
+};
 
-std::string AnswerHelp(Program& p, const std::string& helpFile, const std::set<HWND>& before,
-                       std::initializer_list<HWND> own) {
-    std::set<HWND> handled(before.begin(), before.end());
-    handled.insert(own.begin(), own.end());
-    std::string seen, problems;
-    auto start = GetTickCount();
-    DWORD lastSeen = 0;
-    for (;;) {
-        for (HWND w : VisibleTopLevels()) {
-            if (handled.count(w)) continue;
-            handled.insert(w);
-            std::string caption, text;
-            if (!TryTextOf(w, caption)) continue;  // gone already
-            HWND msg = GetDlgItem(w, 0xFFFF);
-            if (msg) TryTextOf(msg, text);
-            lastSeen = GetTickCount();
-            if (ProcessOf(w) == p.Pid()) {
-                MessageBoxView view = ReadMessageBox(w, Icon::Exclamation);
-                seen += "the program's box " + Quote(view.caption) + ": " + Quote(view.text) + "; ";
-                if (view.text != kHelpFailed || view.caption != ui::kAppName || view.icon != Icon::Exclamation)
-                    problems += "the program's box after F1 shows " + Quote(view.text) + " with caption " +
-                                Quote(view.caption) + " and " + IconName(view.icon) + "; ";
-                PostCommand(w, IDOK);
-                continue;
-            }
-            seen += "help engine window " + ClassOf(w) + " " + Quote(caption) + (text.empty() ? "" : ": " + Quote(text)) + "; ";
-            // The engine's message names the file it was asked for: the executable's path
-            // with ".HLP".
-            if (!text.empty() && !ContainsNoCase(text, helpFile))
-                problems += "the help engine was asked for another file than " + Quote(helpFile) + "; ";
-            if (GetDlgItem(w, IDNO))
-                PostCommand(w, IDNO);
-            else if (GetDlgItem(w, IDCANCEL))
-                PostCommand(w, IDCANCEL);
-            else if (GetDlgItem(w, IDOK))
-                PostCommand(w, IDOK);
-            else
-                PostMessageA(w, WM_CLOSE, 0, 0);
-        }
-        DWORD now = GetTickCount();
-        if (lastSeen && now - lastSeen > 5000) break;  // quiet again after the last window
-        if (!lastSeen && now - start > static_cast<DWORD>(kWindowMs)) break;
-        Sleep(50);
-    }
-    for (DWORD helper : ChildProcesses(p.Pid())) TerminateById(helper);
-    Expect(problems.empty(), problems);
-    Expect(!seen.empty(), "F1 brought up nothing: neither the help engine nor " + Quote(kHelpFailed));
-    return seen;
-}
+constexpr ULONG_PTR kHelpRequestTag = 0x0A1DE505;
 
-std::set<HWND> TopLevelsNow() {
-    auto v = VisibleTopLevels();
-    return std::set<HWND>(v.begin(), v.end());
+HelpRequest ParseHelpRequest(const HelpEngineStandIn::Request& r) {
+    auto u16 = [&](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(r.bytes[at]) |
+                                     static_cast<unsigned char>(r.bytes[at + 1]) << 8);
+    };
+    Expect(r.tag == kHelpRequestTag && r.bytes.size() >= 16 && u16(0) == r.bytes.size(),
+           "the help engine got a block it does not know: " + Quote(r.bytes));
+    HelpRequest out;
+    out.command = u16(2);
+    out.context = u16(4) | static_cast<unsigned long>(u16(6)) << 16;
+    std::size_t name = u16(12);
+    Expect(name > 0 && name < r.bytes.size(), "the help request names no file: " + Quote(r.bytes));
+    out.file = r.bytes.substr(name, r.bytes.find('\0', name) - name);
+    return out;
 }
 
 std::string HelpFileOf(const std::string& exe) {
@@ -515,37 +478,70 @@ std::string HelpFileOf(const std::string& exe) {
     return exe.substr(0, dot) + ".HLP";
 }
 
-std::string HelpInMain(const Env& env) {
-    Program p(env.program, env.work);
-    ExpectFocus(p.Main(), p.Item(ui::kExit), "\"Exit\"");
-    auto before = TopLevelsNow();
-    PostKey(p.Item(ui::kExit), VK_F1);
-    std::string seen = AnswerHelp(p, HelpFileOf(env.program), before, {p.Main()});
-    Expect(p.process().Running() && Responds(p.Main(), kSettleMs), "the program is gone or stuck after F1");
-    p.ExpectNothingElseOpen("after F1");
-    p.Exit();
-    return seen;
+std::string Upper(std::string text) {
+    CharUpperA(text.data());
+    return text;
 }
 
-std::string HelpInRename(const Env& env) {
+std::string Hex(unsigned long v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%lX", v);
+    return buf;
+}
+
+enum class HelpIn { MainDialog, RenameDialog };
+
+struct HelpCase {
+    const char* name;
+    HelpIn where;
+    bool engineAccepts;  // otherwise WinHelp fails and the program says so
+};
+
+// F1 with a stand-in help engine running: exactly one request, for the focused dialog's
+// context (0x20000 + its template id) in the executable's help file, and no engine
+// started besides; "Failed to launch help." only when the engine refuses.
+std::string Help(const Env& env, const HelpCase& c) {
     const std::vector<std::string> names = {"Ash", "Elm"};
-    std::string path = Fixture(env, "help-rename.nod", NodTable(names) + ModelData("help"));
+    std::string file = std::string("help-") + c.name + ".nod";
+    std::string path = Fixture(env, file, NodTable(names) + ModelData("help"));
     Program p(env.program, env.work);
-    p.OpenExpecting(path, names, "help-rename.nod");
-    HWND rename = p.OpenRename(1);
-    HWND edit = Child(rename, ui::kNewName);
-    ExpectFocus(rename, edit, "the new name");
-    auto before = TopLevelsNow();
-    PostKey(edit, VK_F1);
-    std::string seen = AnswerHelp(p, HelpFileOf(env.program), before, {p.Main(), rename});
-    Expect(p.process().Running() && Responds(rename, kSettleMs), "the program is gone or stuck after F1");
-    Expect(IsWindowVisible(rename), "F1 closed the rename dialog");
-    PostClick(Child(rename, IDCANCEL));
-    WaitGone(rename, "the rename dialog", kWindowMs);
-    p.ExpectNothingElseOpen("after F1 in the rename dialog");
-    ExpectEntries(p, names, "after F1 and Cancel");
+    HWND rename = nullptr, target = p.Item(ui::kExit);
+    unsigned long templateId = 102;  // the main dialog's
+    if (c.where == HelpIn::RenameDialog) {
+        p.OpenExpecting(path, names, file);
+        rename = p.OpenRename(1);
+        target = Child(rename, ui::kNewName);
+        templateId = 130;  // the rename dialog's
+        ExpectFocus(rename, target, "the new name");
+    } else {
+        ExpectFocus(p.Main(), target, "\"Exit\"");
+    }
+    HelpEngineStandIn engine(c.engineAccepts);
+    PostKey(target, VK_F1);
+    Expect(engine.WaitRequest(kWindowMs), "F1 sent the help engine no request");
+    engine.Pump(500);  // a second request would show now
+    auto started = ChildProcesses(p.Pid());
+    for (DWORD helper : started) TerminateById(helper);
+    Expect(started.empty(), "F1 started another help engine although one was running");
+    Expect(engine.Requests().size() == 1,
+           "F1 sent the help engine " + std::to_string(engine.Requests().size()) + " requests, not one");
+    HelpRequest req = ParseHelpRequest(engine.Requests().front());
+    const unsigned long context = 0x20000 + templateId;
+    const std::string helpFile = HelpFileOf(env.program);
+    Expect(req.command == HELP_CONTEXT, "F1 asked for help command " + std::to_string(req.command) +
+                                            ", not HELP_CONTEXT");
+    Expect(req.context == context, "F1 asked for help context " + Hex(req.context) + ", not " + Hex(context));
+    Expect(Upper(req.file) == Upper(helpFile), "F1 asked for help file " + Quote(req.file) + ", not " + Quote(helpFile));
+    if (!c.engineAccepts) p.ExpectMessage(kHelpFailed, Icon::Exclamation);
+    if (rename) {
+        Expect(IsWindowVisible(rename), "F1 closed the rename dialog");
+        PostClick(Child(rename, IDCANCEL));
+        WaitGone(rename, "the rename dialog", kWindowMs);
+        ExpectEntries(p, names, "after F1 and Cancel");
+    }
+    p.ExpectNothingElseOpen("after F1");
     p.Exit();
-    return seen;
+    return "context " + Hex(req.context) + " in " + req.file;
 }
 
 // --- Renaming ---------------------------------------------------------------------------
@@ -792,8 +788,12 @@ std::vector<Case> AllCases(const Env& env) {
     for (const auto& c : exes)
         add(std::string("renamed-executable/") + c.exe, [&env, c] { return RenamedExecutable(env, c); });
 
-    add("help/main-dialog", [&] { return HelpInMain(env); });
-    add("help/rename-dialog", [&] { return HelpInRename(env); });
+    const HelpCase helps[] = {
+        {"main-dialog", HelpIn::MainDialog, true},
+        {"rename-dialog", HelpIn::RenameDialog, true},
+        {"engine-refuses", HelpIn::MainDialog, false},
+    };
+    for (const auto& c : helps) add(std::string("help/") + c.name, [&env, c] { return Help(env, c); });
 
     const std::string typed40 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd";
     const std::vector<RenameCase> renames = {

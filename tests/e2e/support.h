@@ -129,6 +129,38 @@ private:
     HANDLE file_;
 };
 
+// --- Help ---------------------------------------------------------------------------
+
+// Stands in for the system's help engine: a hidden top-level window of the class that
+// WinHelp looks for before starting an engine, recording every request sent to it
+// (WM_COPYDATA). It answers accept (non-zero: taken) or refuses.
+class HelpEngineStandIn {
+public:
+    struct Request {
+        ULONG_PTR tag = 0;  // COPYDATASTRUCT's dwData
+        std::string bytes;  // the data block
+        HWND from = nullptr;
+    };
+
+    explicit HelpEngineStandIn(bool accept);
+    ~HelpEngineStandIn();
+    HelpEngineStandIn(const HelpEngineStandIn&) = delete;
+    HelpEngineStandIn& operator=(const HelpEngineStandIn&) = delete;
+
+    // Runs this thread's messages (the requests are sent to it) until one has arrived or
+    // timeoutMs have passed; true if one has.
+    bool WaitRequest(int timeoutMs);
+    // Runs this thread's messages for ms, so late requests are recorded too.
+    void Pump(int ms);
+    const std::vector<Request>& Requests() const { return requests_; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+    HWND window_ = nullptr;
+    bool accept_;
+    std::vector<Request> requests_;
+};
+
 // --- Processes ---------------------------------------------------------------------
 
 // A started program; terminated, if it still runs, when the object goes.
