@@ -45,6 +45,23 @@ const std::uint64_t kLargeSize = 0x100001000ull;  // 4 GiB + 4 KiB
 const std::string kLargeModelStart = "MODEL-DATA-STARTS-HERE";
 const std::string kLargeEndMark = "END-OF-MODEL-DATA";
 
+// On a file system of its own, filled by the shell: a table of kFullDiskCount names whose
+// second page is a hole (empty names never written), so rewriting the table in place needs
+// a new page and fails for want of space.
+const char* const kFullDiskDir = "full-disk";
+const char* const kFullDiskFile = "full.nod";
+const char* const kFullDiskLayout = "full-disk-layout.nod";
+constexpr std::size_t kPage = 4096;
+constexpr std::size_t kFullDiskCount = 300;  // the table ends in the third page
+
+std::vector<std::string> FullDiskNames() {
+    std::vector<std::string> names(kFullDiskCount);
+    names[0] = "Hull";
+    names[1] = "Deck";
+    names[2] = "Keel";
+    return names;
+}
+
 // Model data after a table: zeros and high bytes, so a writer that strays past the table
 // or stops at a zero shows.
 std::string ModelData(const std::string& tag) {
@@ -270,30 +287,69 @@ std::string RewrittenBeforeSave(const Env& env, const RewrittenCase& c) {
     return {};
 }
 
+enum class SaveBlock { Immutable, HeldWithoutSharing, FullDisk };
+
 struct FailedSaveCase {
     const char* name;
-    bool prepared;  // the shell made the file immutable; otherwise held without sharing
+    SaveBlock block;  // the first and the last are the shell's fixtures
+    const char* message;
 };
 
+// A save that fails after a rename: the message, and the file, the list, the label and
+// "Save File" as they were. Where a write began and failed (full disk), the pages it could
+// not write are checked, and whether the first one was rewritten is reported.
 std::string FailedSave(const Env& env, const FailedSaveCase& c) {
-    std::string file = c.prepared ? kImmutableFile : std::string("held-on-save.nod");
-    std::vector<std::string> names = c.prepared ? kImmutableNames : std::vector<std::string>{"Felt", "Cork", "Jute"};
-    std::string path = c.prepared ? env.File(file) : Fixture(env, file, NodTable(names) + ModelData(c.name));
-    if (c.prepared) Expect(!CanOpenForWriting(path), "the fixture " + Quote(path) + " is writable: chattr +i did not take");
-    std::string before = ReadFileBytes(path);
+    std::string file, path, before;
+    std::vector<std::string> names;
+    switch (c.block) {
+        case SaveBlock::Immutable:
+            file = kImmutableFile;
+            path = env.File(file);
+            names = kImmutableNames;
+            Expect(!CanOpenForWriting(path), "the fixture " + Quote(path) + " is writable: chattr +i did not take");
+            break;
+        case SaveBlock::HeldWithoutSharing:
+            file = "held-on-save.nod";
+            names = {"Felt", "Cork", "Jute"};
+            path = Fixture(env, file, NodTable(names) + ModelData(c.name));
+            break;
+        case SaveBlock::FullDisk: {
+            std::string unavailable = env.File(std::string(kFullDiskDir) + ".unavailable");
+            if (GetFileAttributesA(unavailable.c_str()) != INVALID_FILE_ATTRIBUTES)
+                Fail("NOT CHECKED: the full file system could not be set up here: " + ReadFileBytes(unavailable));
+            file = kFullDiskFile;
+            path = env.File(std::string(kFullDiskDir) + "\\" + file);
+            names = FullDiskNames();
+            ExpectFile(path, ReadFileBytes(env.File(kFullDiskLayout)), "the full-disk fixture");
+            break;
+        }
+    }
+    before = ReadFileBytes(path);
     Program p(env.program, env.work);
     p.OpenExpecting(path, names, file);
     p.Rename(0, "Changed");
     {
         std::optional<ExclusiveHold> hold;
-        if (!c.prepared) hold.emplace(path);
-        p.SaveExpecting(kReadOnly, Icon::Error);
+        if (c.block == SaveBlock::HeldWithoutSharing) hold.emplace(path);
+        p.SaveExpecting(c.message, Icon::Error);
     }
-    ExpectFile(path, before, "the file that could not be written");
+    std::string note;
+    if (c.block == SaveBlock::FullDisk) {
+        std::string after = ReadFileBytes(path);
+        Expect(after.size() == before.size(), "the file's length changed to " + std::to_string(after.size()));
+        std::string renamedPage = (NodTable(With(names, 0, "Changed")) + before.substr(NodTable(names).size())).substr(0, kPage);
+        const std::string firstPage = after.substr(0, kPage);
+        Expect(firstPage == before.substr(0, kPage) || firstPage == renamedPage,
+               "the first page holds neither the old nor the new table: " + Quote(firstPage.substr(0, 80)));
+        note = firstPage == renamedPage ? "the first page was rewritten before the write failed" : "the file is unchanged";
+        ExpectFile(path, firstPage + before.substr(kPage), "the pages the failed write could not reach");
+    } else {
+        ExpectFile(path, before, "the file that could not be written");
+    }
     ExpectEntries(p, With(names, 0, "Changed"), "after the failed save");
     Expect(p.Label() == file && IsWindowEnabled(p.Item(ui::kSave)), "the failed save changed the label or \"Save File\"");
     p.Exit();
-    return {};
+    return note;
 }
 
 std::string LargeSparseFile(const Env& env) {
@@ -766,7 +822,11 @@ std::vector<Case> AllCases(const Env& env) {
     for (const auto& c : rewritten)
         add(std::string("rewritten-before-save/") + c.name, [&env, c] { return RewrittenBeforeSave(env, c); });
 
-    const FailedSaveCase failedSave[] = {{"immutable", true}, {"held-without-sharing", false}};
+    const FailedSaveCase failedSave[] = {
+        {"immutable", SaveBlock::Immutable, kReadOnly},
+        {"held-without-sharing", SaveBlock::HeldWithoutSharing, kReadOnly},
+        {"full-disk", SaveBlock::FullDisk, kWriteFailed},
+    };
     for (const auto& c : failedSave) add(std::string("failed-save/") + c.name, [&env, c] { return FailedSave(env, c); });
 
     add("large-sparse-file", [&] { return LargeSparseFile(env); });
@@ -834,11 +894,13 @@ int Prepare(const std::string& work) {
     try {
         WriteFileBytes(work + "\\files\\" + kImmutableFile, NodTable(kImmutableNames) + ModelData("immutable"));
         WriteFileBytes(work + "\\files\\" + kLargeFile, NodTable(kLargeNames) + kLargeModelStart);
+        WriteFileBytes(work + "\\files\\" + kFullDiskLayout, NodTable(FullDiskNames()) + ModelData("full-disk"));
     } catch (const CaseFailure& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
     std::printf("immutable files/%s\n", kImmutableFile);
+    std::printf("full-disk files/%s/%s files/%s\n", kFullDiskDir, kFullDiskFile, kFullDiskLayout);
     std::printf("sparse files/%s %llu %s\n", kLargeFile, static_cast<unsigned long long>(kLargeSize),
                 kLargeEndMark.c_str());
     return 0;
