@@ -557,6 +557,15 @@ std::string ReadAt(const std::string& path, std::uint64_t offset, std::size_t si
     return out;
 }
 
+void OverwriteStart(const std::string& path, const std::string& bytes) {
+    HANDLE f = OpenShared(path, GENERIC_WRITE);
+    if (f == INVALID_HANDLE_VALUE) Fail("cannot open " + Quote(path) + " for writing");
+    DWORD put = 0;
+    bool ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) && put == bytes.size();
+    CloseHandle(f);
+    if (!ok) Fail("cannot write the start of " + Quote(path));
+}
+
 bool CanOpenForWriting(const std::string& path) {
     HANDLE f = OpenShared(path, GENERIC_WRITE);
     if (f == INVALID_HANDLE_VALUE) return false;

@@ -115,6 +115,8 @@ std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::uint64_t FileSize(const std::string& path);
 std::string ReadAt(const std::string& path, std::uint64_t offset, std::size_t size);
+// Writes bytes at the start of an existing file, in place (no truncation).
+void OverwriteStart(const std::string& path, const std::string& bytes);
 bool CanOpenForWriting(const std::string& path);
 
 // Holds a file open with no sharing for as long as it lives.
