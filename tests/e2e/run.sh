@@ -45,8 +45,8 @@ wine_session_start "$work"
 
 # A file whose table has a hole (zeros never written) on a small file system of its own,
 # then filled: rewriting the table in place needs a new page there and fails for want of
-# space. Where that cannot be set up, the reason goes to UNAVAILABLE, which the driver's
-# case reports as its failure.
+# space. Where that cannot be set up, the reason goes to DIR.unavailable, which the
+# driver's case reports as its failure.
 full_disk() {
   local layout=$1 file=$2 dir unavailable
   dir=$(dirname "$file")
