@@ -34,6 +34,8 @@ const char* const kSaved = "File saved.";
 const char* const kReadOnly = "Could not open file for writing (is the file on Read-Only?).";
 const char* const kTooLong = "Please enter no more than 32 characters.";
 const char* const kHelpFailed = "Failed to launch help.";
+const char* const kTableChanged = "The file has changed since it was opened. Nothing was saved.";
+const char* const kWriteFailed = "Could not write file.";
 
 // Fixtures the shell finishes: one made immutable, one grown past 4 GiB (sparse).
 const char* const kImmutableFile = "immutable.nod";
@@ -43,6 +45,23 @@ const std::vector<std::string> kLargeNames = {"Keel", "Mast", "Rudder"};
 const std::uint64_t kLargeSize = 0x100001000ull;  // 4 GiB + 4 KiB
 const std::string kLargeModelStart = "MODEL-DATA-STARTS-HERE";
 const std::string kLargeEndMark = "END-OF-MODEL-DATA";
+
+// On a file system of its own, filled by the shell: a table of kFullDiskCount names whose
+// second page is a hole (empty names never written), so rewriting the table in place needs
+// a new page and fails for want of space.
+const char* const kFullDiskDir = "full-disk";
+const char* const kFullDiskFile = "full.nod";
+const char* const kFullDiskLayout = "full-disk-layout.nod";
+constexpr std::size_t kPage = 4096;
+constexpr std::size_t kFullDiskCount = 300;  // the table ends in the third page
+
+std::vector<std::string> FullDiskNames() {
+    std::vector<std::string> names(kFullDiskCount);
+    names[0] = "Hull";
+    names[1] = "Deck";
+    names[2] = "Keel";
+    return names;
+}
 
 // Model data after a table: zeros and high bytes, so a writer that strays past the table
 // or stops at a zero shows.
@@ -238,30 +257,104 @@ std::string SaveAfterOpen(const Env& env, const SaveCase& c) {
     return {};
 }
 
-struct FailedSaveCase {
+struct RewrittenCase {
     const char* name;
-    bool prepared;  // the shell made the file immutable; otherwise held without sharing
+    std::vector<std::string> rewritten;  // the table another program wrote meanwhile
+    bool saves;                          // same count: the list goes over the new table
+    bool screenshot;
 };
 
+// Another program rewrites the file between Open and Save, with its own model data.
+std::string RewrittenBeforeSave(const Env& env, const RewrittenCase& c) {
+    const std::vector<std::string> names = {"Granite", "Marble", "Slate", "Basalt", "Quartz"};
+    std::string file = std::string("rewritten-") + c.name + ".nod";
+    std::string path = Fixture(env, file, NodTable(names) + ModelData("as-opened"));
+    Program p(env.program, env.work);
+    p.OpenExpecting(path, names, file);
+    p.Rename(2, "Shale");
+    auto shown = With(names, 2, "Shale");
+    std::string rewritten = NodTable(c.rewritten) + ModelData(std::string("re-exported-") + c.name);
+    WriteFileBytes(path, rewritten);
+    p.SaveExpecting(c.saves ? kSaved : kTableChanged, c.saves ? Icon::Information : Icon::Error,
+                    c.screenshot ? env.Shot("file-changed.bmp") : "");
+    if (c.saves)
+        ExpectFile(path, NodTable(shown) + ModelData(std::string("re-exported-") + c.name),
+                   "saving over a rewritten table of the same count");
+    else
+        ExpectFile(path, rewritten, "refusing to save over a changed table");
+    ExpectEntries(p, shown, "after the save");
+    Expect(p.Label() == file && IsWindowEnabled(p.Item(ui::kSave)), "the save changed the label or \"Save File\"");
+    p.Exit();
+    return {};
+}
+
+enum class SaveBlock { Immutable, HeldWithoutSharing, FullDisk };
+
+struct FailedSaveCase {
+    const char* name;
+    SaveBlock block;  // the first and the last are the shell's fixtures
+    const char* message;
+};
+
+// A save that fails after a rename: the message, and the file, the list, the label and
+// "Save File" as they were. Where a write began and failed (full disk), the pages it could
+// not write are checked, and whether the first one was rewritten is reported.
 std::string FailedSave(const Env& env, const FailedSaveCase& c) {
-    std::string file = c.prepared ? kImmutableFile : std::string("held-on-save.nod");
-    std::vector<std::string> names = c.prepared ? kImmutableNames : std::vector<std::string>{"Felt", "Cork", "Jute"};
-    std::string path = c.prepared ? env.File(file) : Fixture(env, file, NodTable(names) + ModelData(c.name));
-    if (c.prepared) Expect(!CanOpenForWriting(path), "the fixture " + Quote(path) + " is writable: chattr +i did not take");
-    std::string before = ReadFileBytes(path);
+    std::string file, path, before;
+    std::vector<std::string> names;
+    switch (c.block) {
+        case SaveBlock::Immutable:
+            file = kImmutableFile;
+            path = env.File(file);
+            names = kImmutableNames;
+            Expect(!CanOpenForWriting(path), "the fixture " + Quote(path) + " is writable: chattr +i did not take");
+            break;
+        case SaveBlock::HeldWithoutSharing:
+            file = "held-on-save.nod";
+            names = {"Felt", "Cork", "Jute"};
+            path = Fixture(env, file, NodTable(names) + ModelData(c.name));
+            break;
+        case SaveBlock::FullDisk: {
+            std::string unavailable = env.File(std::string(kFullDiskDir) + ".unavailable");
+            if (GetFileAttributesA(unavailable.c_str()) != INVALID_FILE_ATTRIBUTES)
+                Fail("NOT CHECKED: the full file system could not be set up here: " + ReadFileBytes(unavailable));
+            file = kFullDiskFile;
+            path = env.File(std::string(kFullDiskDir) + "\\" + file);
+            names = FullDiskNames();
+            // An earlier try may have rewritten the first page: put it back in place (the
+            // page exists, so that needs no room).
+            const std::string layout = ReadFileBytes(env.File(kFullDiskLayout));
+            OverwriteStart(path, layout.substr(0, kPage));
+            ExpectFile(path, layout, "the full-disk fixture");
+            break;
+        }
+    }
+    before = ReadFileBytes(path);
     Program p(env.program, env.work);
     p.OpenExpecting(path, names, file);
     p.Rename(0, "Changed");
     {
         std::optional<ExclusiveHold> hold;
-        if (!c.prepared) hold.emplace(path);
-        p.SaveExpecting(kReadOnly, Icon::Error);
+        if (c.block == SaveBlock::HeldWithoutSharing) hold.emplace(path);
+        p.SaveExpecting(c.message, Icon::Error);
     }
-    ExpectFile(path, before, "the file that could not be written");
+    std::string note;
+    if (c.block == SaveBlock::FullDisk) {
+        std::string after = ReadFileBytes(path);
+        Expect(after.size() == before.size(), "the file's length changed to " + std::to_string(after.size()));
+        std::string renamedPage = (NodTable(With(names, 0, "Changed")) + before.substr(NodTable(names).size())).substr(0, kPage);
+        const std::string firstPage = after.substr(0, kPage);
+        Expect(firstPage == before.substr(0, kPage) || firstPage == renamedPage,
+               "the first page holds neither the old nor the new table: " + Quote(firstPage.substr(0, 80)));
+        note = firstPage == renamedPage ? "the first page was rewritten before the write failed" : "the file is unchanged";
+        ExpectFile(path, firstPage + before.substr(kPage), "the pages the failed write could not reach");
+    } else {
+        ExpectFile(path, before, "the file that could not be written");
+    }
     ExpectEntries(p, With(names, 0, "Changed"), "after the failed save");
     Expect(p.Label() == file && IsWindowEnabled(p.Item(ui::kSave)), "the failed save changed the label or \"Save File\"");
     p.Exit();
-    return {};
+    return note;
 }
 
 std::string LargeSparseFile(const Env& env) {
@@ -364,10 +457,16 @@ std::string MinimiseRestore(const Env& env) {
     std::string path = Fixture(env, "minimise.nod", NodTable(names) + ModelData("minimise"));
     Program p(env.program, env.work);
     p.OpenExpecting(path, names, "minimise.nod");
+    // Rename waits until the main dialog runs its own loop again, enabled and active: a
+    // minimise it handled while still disabled by the rename dialog would be dropped.
     p.Rename(3, "Westward");
     auto expect = With(names, 3, "Westward");
+    ExpectEntries(p, expect, "before minimising");
     PostSysCommand(p.Main(), SC_MINIMIZE);
-    Expect(WaitUntil([&] { return IsIconic(p.Main()) != FALSE; }, kWindowMs), "the main dialog did not minimise");
+    if (!WaitUntil([&] { return IsIconic(p.Main()) != FALSE; }, kWindowMs))
+        Fail(std::string("the main dialog did not minimise (it is ") + (IsWindowEnabled(p.Main()) ? "enabled" : "disabled") +
+             (ActiveIn(p.Main()) == p.Main() ? " and active" : " and not active") + "); on screen: " +
+             DescribeWindows(p.Pid()));
     PostSysCommand(p.Main(), SC_RESTORE);
     Expect(WaitUntil([&] { return !IsIconic(p.Main()) && IsWindowVisible(p.Main()); }, kWindowMs),
            "the main dialog did not come back from minimised");
@@ -408,68 +507,31 @@ std::set<DWORD> ChildProcesses(DWORD parent) {
     return out;
 }
 
-// Answers whatever F1 brings up: the program's own "Failed to launch help." (checked), or
-// the system's help engine (recorded, answered "No"/"Cancel"/"OK", then ended by its id).
-// Returns what was seen; fails if nothing appeared or the program's box is wrong.
-bool ContainsNoCase(std::string text, std::string part) {
-    CharUpperA(text.data());
-    CharUpperA(part.data());
-    return text.find(part) != std::string::npos;
-}
+// What F1 asked the help engine for, read from the block WinHelp sends by WM_COPYDATA
+// (as Wine sends it: tag 0x0A1DE505; a 16-bit total size and command, the 32-bit
+// context, then at offset 12 a 16-bit offset of the file name).
+struct HelpRequest {
+    unsigned command = 0;
+    unsigned long context = 0;
+    std::string file;
+};
 
-std::string AnswerHelp(Program& p, const std::string& helpFile, const std::set<HWND>& before,
-                       std::initializer_list<HWND> own) {
-    std::set<HWND> handled(before.begin(), before.end());
-    handled.insert(own.begin(), own.end());
-    std::string seen, problems;
-    auto start = GetTickCount();
-    DWORD lastSeen = 0;
-    for (;;) {
-        for (HWND w : VisibleTopLevels()) {
-            if (handled.count(w)) continue;
-            handled.insert(w);
-            std::string caption, text;
-            if (!TryTextOf(w, caption)) continue;  // gone already
-            HWND msg = GetDlgItem(w, 0xFFFF);
-            if (msg) TryTextOf(msg, text);
-            lastSeen = GetTickCount();
-            if (ProcessOf(w) == p.Pid()) {
-                MessageBoxView view = ReadMessageBox(w, Icon::Exclamation);
-                seen += "the program's box " + Quote(view.caption) + ": " + Quote(view.text) + "; ";
-                if (view.text != kHelpFailed || view.caption != ui::kAppName || view.icon != Icon::Exclamation)
-                    problems += "the program's box after F1 shows " + Quote(view.text) + " with caption " +
-                                Quote(view.caption) + " and " + IconName(view.icon) + "; ";
-                PostCommand(w, IDOK);
-                continue;
-            }
-            seen += "help engine window " + ClassOf(w) + " " + Quote(caption) + (text.empty() ? "" : ": " + Quote(text)) + "; ";
-            // The engine's message names the file it was asked for: the executable's path
-            // with ".HLP".
-            if (!text.empty() && !ContainsNoCase(text, helpFile))
-                problems += "the help engine was asked for another file than " + Quote(helpFile) + "; ";
-            if (GetDlgItem(w, IDNO))
-                PostCommand(w, IDNO);
-            else if (GetDlgItem(w, IDCANCEL))
-                PostCommand(w, IDCANCEL);
-            else if (GetDlgItem(w, IDOK))
-                PostCommand(w, IDOK);
-            else
-                PostMessageA(w, WM_CLOSE, 0, 0);
-        }
-        DWORD now = GetTickCount();
-        if (lastSeen && now - lastSeen > 5000) break;  // quiet again after the last window
-        if (!lastSeen && now - start > static_cast<DWORD>(kWindowMs)) break;
-        Sleep(50);
-    }
-    for (DWORD helper : ChildProcesses(p.Pid())) TerminateById(helper);
-    Expect(problems.empty(), problems);
-    Expect(!seen.empty(), "F1 brought up nothing: neither the help engine nor " + Quote(kHelpFailed));
-    return seen;
-}
+constexpr ULONG_PTR kHelpRequestTag = 0x0A1DE505;
 
-std::set<HWND> TopLevelsNow() {
-    auto v = VisibleTopLevels();
-    return std::set<HWND>(v.begin(), v.end());
+HelpRequest ParseHelpRequest(const HelpEngineStandIn::Request& r) {
+    auto u16 = [&](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(r.bytes[at]) |
+                                     static_cast<unsigned char>(r.bytes[at + 1]) << 8);
+    };
+    Expect(r.tag == kHelpRequestTag && r.bytes.size() >= 16 && u16(0) == r.bytes.size(),
+           "the help engine got a block it does not know: " + Quote(r.bytes));
+    HelpRequest out;
+    out.command = u16(2);
+    out.context = u16(4) | static_cast<unsigned long>(u16(6)) << 16;
+    std::size_t name = u16(12);
+    Expect(name > 0 && name < r.bytes.size(), "the help request names no file: " + Quote(r.bytes));
+    out.file = r.bytes.substr(name, r.bytes.find('\0', name) - name);
+    return out;
 }
 
 std::string HelpFileOf(const std::string& exe) {
@@ -477,37 +539,70 @@ std::string HelpFileOf(const std::string& exe) {
     return exe.substr(0, dot) + ".HLP";
 }
 
-std::string HelpInMain(const Env& env) {
-    Program p(env.program, env.work);
-    ExpectFocus(p.Main(), p.Item(ui::kExit), "\"Exit\"");
-    auto before = TopLevelsNow();
-    PostKey(p.Item(ui::kExit), VK_F1);
-    std::string seen = AnswerHelp(p, HelpFileOf(env.program), before, {p.Main()});
-    Expect(p.process().Running() && Responds(p.Main(), kSettleMs), "the program is gone or stuck after F1");
-    p.ExpectNothingElseOpen("after F1");
-    p.Exit();
-    return seen;
+std::string Upper(std::string text) {
+    CharUpperA(text.data());
+    return text;
 }
 
-std::string HelpInRename(const Env& env) {
+std::string Hex(unsigned long v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%lX", v);
+    return buf;
+}
+
+enum class HelpIn { MainDialog, RenameDialog };
+
+struct HelpCase {
+    const char* name;
+    HelpIn where;
+    bool engineAccepts;  // otherwise WinHelp fails and the program says so
+};
+
+// F1 with a stand-in help engine running: exactly one request, for the focused dialog's
+// context (0x20000 + its template id) in the executable's help file, and no engine
+// started besides; "Failed to launch help." only when the engine refuses.
+std::string Help(const Env& env, const HelpCase& c) {
     const std::vector<std::string> names = {"Ash", "Elm"};
-    std::string path = Fixture(env, "help-rename.nod", NodTable(names) + ModelData("help"));
+    std::string file = std::string("help-") + c.name + ".nod";
+    std::string path = Fixture(env, file, NodTable(names) + ModelData("help"));
     Program p(env.program, env.work);
-    p.OpenExpecting(path, names, "help-rename.nod");
-    HWND rename = p.OpenRename(1);
-    HWND edit = Child(rename, ui::kNewName);
-    ExpectFocus(rename, edit, "the new name");
-    auto before = TopLevelsNow();
-    PostKey(edit, VK_F1);
-    std::string seen = AnswerHelp(p, HelpFileOf(env.program), before, {p.Main(), rename});
-    Expect(p.process().Running() && Responds(rename, kSettleMs), "the program is gone or stuck after F1");
-    Expect(IsWindowVisible(rename), "F1 closed the rename dialog");
-    PostClick(Child(rename, IDCANCEL));
-    WaitGone(rename, "the rename dialog", kWindowMs);
-    p.ExpectNothingElseOpen("after F1 in the rename dialog");
-    ExpectEntries(p, names, "after F1 and Cancel");
+    HWND rename = nullptr, target = p.Item(ui::kExit);
+    unsigned long templateId = 102;  // the main dialog's
+    if (c.where == HelpIn::RenameDialog) {
+        p.OpenExpecting(path, names, file);
+        rename = p.OpenRename(1);
+        target = Child(rename, ui::kNewName);
+        templateId = 130;  // the rename dialog's
+        ExpectFocus(rename, target, "the new name");
+    } else {
+        ExpectFocus(p.Main(), target, "\"Exit\"");
+    }
+    HelpEngineStandIn engine(c.engineAccepts);
+    PostKey(target, VK_F1);
+    Expect(engine.WaitRequest(kWindowMs), "F1 sent the help engine no request");
+    engine.Pump(500);  // a second request would show now
+    auto started = ChildProcesses(p.Pid());
+    for (DWORD helper : started) TerminateById(helper);
+    Expect(started.empty(), "F1 started another help engine although one was running");
+    Expect(engine.Requests().size() == 1,
+           "F1 sent the help engine " + std::to_string(engine.Requests().size()) + " requests, not one");
+    HelpRequest req = ParseHelpRequest(engine.Requests().front());
+    const unsigned long context = 0x20000 + templateId;
+    const std::string helpFile = HelpFileOf(env.program);
+    Expect(req.command == HELP_CONTEXT, "F1 asked for help command " + std::to_string(req.command) +
+                                            ", not HELP_CONTEXT");
+    Expect(req.context == context, "F1 asked for help context " + Hex(req.context) + ", not " + Hex(context));
+    Expect(Upper(req.file) == Upper(helpFile), "F1 asked for help file " + Quote(req.file) + ", not " + Quote(helpFile));
+    if (!c.engineAccepts) p.ExpectMessage(kHelpFailed, Icon::Exclamation);
+    if (rename) {
+        Expect(IsWindowVisible(rename), "F1 closed the rename dialog");
+        PostClick(Child(rename, IDCANCEL));
+        WaitGone(rename, "the rename dialog", kWindowMs);
+        ExpectEntries(p, names, "after F1 and Cancel");
+    }
+    p.ExpectNothingElseOpen("after F1");
     p.Exit();
-    return seen;
+    return "context " + Hex(req.context) + " in " + req.file;
 }
 
 // --- Renaming ---------------------------------------------------------------------------
@@ -726,7 +821,17 @@ std::vector<Case> AllCases(const Env& env) {
     };
     for (const auto& c : saves) add(std::string("save-after-open/") + c.name, [&env, c] { return SaveAfterOpen(env, c); });
 
-    const FailedSaveCase failedSave[] = {{"immutable", true}, {"held-without-sharing", false}};
+    const std::vector<RewrittenCase> rewritten = {
+        {"fewer-names", {"Clay", "Sand"}, false, true},
+        {"same-count", {"Re_Granite", "Re_Marble", "Re_Slate", "Re_Basalt", "Re_Quartz"}, true, false},
+    };
+    for (const auto& c : rewritten)
+        add(std::string("rewritten-before-save/") + c.name, [&env, c] { return RewrittenBeforeSave(env, c); });
+
+    const FailedSaveCase failedSave[] = {
+        {"immutable", SaveBlock::Immutable, kReadOnly},
+        {"held-without-sharing", SaveBlock::HeldWithoutSharing, kReadOnly},
+    };
     for (const auto& c : failedSave) add(std::string("failed-save/") + c.name, [&env, c] { return FailedSave(env, c); });
 
     add("large-sparse-file", [&] { return LargeSparseFile(env); });
@@ -748,8 +853,12 @@ std::vector<Case> AllCases(const Env& env) {
     for (const auto& c : exes)
         add(std::string("renamed-executable/") + c.exe, [&env, c] { return RenamedExecutable(env, c); });
 
-    add("help/main-dialog", [&] { return HelpInMain(env); });
-    add("help/rename-dialog", [&] { return HelpInRename(env); });
+    const HelpCase helps[] = {
+        {"main-dialog", HelpIn::MainDialog, true},
+        {"rename-dialog", HelpIn::RenameDialog, true},
+        {"engine-refuses", HelpIn::MainDialog, false},
+    };
+    for (const auto& c : helps) add(std::string("help/") + c.name, [&env, c] { return Help(env, c); });
 
     const std::string typed40 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd";
     const std::vector<RenameCase> renames = {
@@ -782,6 +891,11 @@ std::vector<Case> AllCases(const Env& env) {
     for (const auto& c : noSelection)
         add(std::string("double-click-without-selection/") + c.name, [&env, c] { return DoubleClickNoSelection(env, c); });
 
+    // Last: the open-file dialog starts where the last file was chosen, and an emulated
+    // 32-bit one started on the full file system was seen to hang.
+    const FailedSaveCase fullDisk = {"full-disk", SaveBlock::FullDisk, kWriteFailed};
+    add("failed-save/full-disk", [&env, fullDisk] { return FailedSave(env, fullDisk); });
+
     return cases;
 }
 
@@ -790,11 +904,13 @@ int Prepare(const std::string& work) {
     try {
         WriteFileBytes(work + "\\files\\" + kImmutableFile, NodTable(kImmutableNames) + ModelData("immutable"));
         WriteFileBytes(work + "\\files\\" + kLargeFile, NodTable(kLargeNames) + kLargeModelStart);
+        WriteFileBytes(work + "\\files\\" + kFullDiskLayout, NodTable(FullDiskNames()) + ModelData("full-disk"));
     } catch (const CaseFailure& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
     std::printf("immutable files/%s\n", kImmutableFile);
+    std::printf("full-disk files/%s/%s files/%s\n", kFullDiskDir, kFullDiskFile, kFullDiskLayout);
     std::printf("sparse files/%s %llu %s\n", kLargeFile, static_cast<unsigned long long>(kLargeSize),
                 kLargeEndMark.c_str());
     return 0;

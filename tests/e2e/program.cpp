@@ -80,7 +80,7 @@ void Program::OpenExpecting(const std::string& path, const std::vector<std::stri
              "; on screen: " + DescribeWindows(Pid()));
 }
 
-void Program::ExpectMessage(const std::string& text, Icon icon, HWND owner) {
+void Program::ExpectMessage(const std::string& text, Icon icon, HWND owner, const std::string& screenshot) {
     if (!owner) owner = main_;
     HWND box = nullptr;
     WaitUntil(
@@ -98,6 +98,16 @@ void Program::ExpectMessage(const std::string& text, Icon icon, HWND owner) {
     if (!box)
         Fail("expected the message " + Quote(text) + ", but none appeared; on screen: " + DescribeWindows(Pid()));
     MessageBoxView view = ReadMessageBox(box, icon);
+    if (!screenshot.empty()) {
+        RECT all, r;
+        GetWindowRect(main_, &all);
+        GetWindowRect(box, &r);
+        UnionRect(&all, &all, &r);
+        InflateRect(&all, 12, 12);
+        RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        IntersectRect(&all, &all, &screen);
+        SaveScreenBmp(all, screenshot);
+    }
     std::string problems;
     if (view.text != text) problems += " text " + Quote(view.text) + " instead of " + Quote(text) + ";";
     if (view.caption != appName_)
@@ -109,11 +119,11 @@ void Program::ExpectMessage(const std::string& text, Icon icon, HWND owner) {
     if (!problems.empty()) Fail("message box:" + problems);
 }
 
-void Program::SaveExpecting(const std::string& text, Icon icon) {
+void Program::SaveExpecting(const std::string& text, Icon icon, const std::string& screenshot) {
     HWND save = Item(ui::kSave);
     Expect(IsWindowEnabled(save), "\"Save File\" is disabled");
     PostClick(save);
-    ExpectMessage(text, icon);
+    ExpectMessage(text, icon, nullptr, screenshot);
 }
 
 HWND Program::OpenRename(int index) {
@@ -136,8 +146,26 @@ void Program::Rename(int index, const std::string& newName) {
     Expect(edit != nullptr, "the rename dialog has no new-name field");
     SetText(edit, newName);
     ConfirmRename(rename);
-    Expect(WaitUntil([&] { return IsWindowEnabled(main_) != FALSE; }, kSettleMs),
-           "the main dialog stays disabled after the rename dialog closed");
+    WaitBackInMain(rename);
+}
+
+void Program::WaitBackInMain(HWND closedDialog) {
+    // A hidden dialog has not ended yet: its modal loop still runs until the window is
+    // destroyed, and a system command the main dialog handles while still disabled is
+    // dropped for good (a minimise then never happens). So wait until the dialog is gone,
+    // the main dialog is enabled and active again, and only then act on it.
+    bool gone = false, enabled = false, active = false;
+    WaitUntil(
+        [&] {
+            gone = !IsWindow(closedDialog);
+            enabled = IsWindowEnabled(main_) != FALSE;
+            active = ActiveIn(main_) == main_;
+            return gone && enabled && active;
+        },
+        kSettleMs);
+    if (!gone) Fail("the closed dialog still exists (hidden) " + std::to_string(kSettleMs) + " ms after closing");
+    if (!enabled) Fail("the main dialog stays disabled after the dialog it owns closed");
+    if (!active) Fail("the main dialog did not become active again after the dialog it owns closed");
 }
 
 void Program::ExpectNothingElseOpen(const std::string& context) {

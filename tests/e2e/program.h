@@ -60,17 +60,21 @@ public:
     void OpenOnly(const std::string& path);
 
     // Waits for a message box of the program (a dialog other than the main, rename and
-    // open-file ones), checks its caption, text, icon and owner, and dismisses it.
-    void ExpectMessage(const std::string& text, Icon icon, HWND owner = nullptr);
+    // open-file ones), checks its caption, text, icon and owner, and dismisses it; with a
+    // screenshot path, first saves a picture of the box over the main dialog there (BMP).
+    void ExpectMessage(const std::string& text, Icon icon, HWND owner = nullptr, const std::string& screenshot = "");
     // Clicks "Save File" (which must be enabled) and expects the outcome's message.
-    void SaveExpecting(const std::string& text, Icon icon);
+    void SaveExpecting(const std::string& text, Icon icon, const std::string& screenshot = "");
 
     // Double-clicks entry index and waits for the "Edit material" dialog.
     HWND OpenRename(int index);
     // Closes the rename dialog with OK and waits until it is gone.
     void ConfirmRename(HWND rename);
-    // The whole rename: double-click, replace the text, OK.
+    // The whole rename: double-click, replace the text, OK, then WaitBackInMain.
     void Rename(int index, const std::string& newName);
+    // Waits until a dialog the main dialog owns has ended (destroyed, not only hidden)
+    // and the main dialog is enabled and active again.
+    void WaitBackInMain(HWND closedDialog);
 
     // Fails unless only the main dialog is open: clicks "Open File" as a barrier (every
     // earlier posted action has then run), checks no other window of the program is up,

@@ -314,6 +314,14 @@ HWND FocusIn(HWND w) {
     return info.hwndFocus;
 }
 
+HWND ActiveIn(HWND w) {
+    DWORD thread = GetWindowThreadProcessId(w, nullptr);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!thread || !GetGUIThreadInfo(thread, &info)) return nullptr;
+    return info.hwndActive;
+}
+
 std::vector<HWND> Descendants(HWND parent, int id, const char* cls) {
     ChildFinder f{id, cls, {}};
     EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&f));
@@ -549,6 +557,15 @@ std::string ReadAt(const std::string& path, std::uint64_t offset, std::size_t si
     return out;
 }
 
+void OverwriteStart(const std::string& path, const std::string& bytes) {
+    HANDLE f = OpenShared(path, GENERIC_WRITE);
+    if (f == INVALID_HANDLE_VALUE) Fail("cannot open " + Quote(path) + " for writing");
+    DWORD put = 0;
+    bool ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) && put == bytes.size();
+    CloseHandle(f);
+    if (!ok) Fail("cannot write the start of " + Quote(path));
+}
+
 bool CanOpenForWriting(const std::string& path) {
     HANDLE f = OpenShared(path, GENERIC_WRITE);
     if (f == INVALID_HANDLE_VALUE) return false;
@@ -563,6 +580,57 @@ ExclusiveHold::ExclusiveHold(const std::string& path)
 }
 
 ExclusiveHold::~ExclusiveHold() { CloseHandle(file_); }
+
+namespace {
+const char* const kHelpEngineClass = "MS_WINHELP";
+}
+
+HelpEngineStandIn::HelpEngineStandIn(bool accept) : accept_(accept) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kHelpEngineClass;
+    RegisterClassA(&wc);  // fails harmlessly when an earlier stand-in registered it
+    window_ = CreateWindowA(kHelpEngineClass, "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+    if (!window_) Fail("cannot create the stand-in help engine's window");
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+HelpEngineStandIn::~HelpEngineStandIn() { DestroyWindow(window_); }
+
+LRESULT CALLBACK HelpEngineStandIn::Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<HelpEngineStandIn*>(GetWindowLongPtrA(w, GWLP_USERDATA));
+    if (msg == WM_COPYDATA && self) {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+        Request r;
+        r.tag = data->dwData;
+        if (data->lpData && data->cbData) r.bytes.assign(static_cast<const char*>(data->lpData), data->cbData);
+        r.from = reinterpret_cast<HWND>(wp);
+        self->requests_.push_back(r);
+        return self->accept_ ? TRUE : FALSE;
+    }
+    return DefWindowProcA(w, msg, wp, lp);
+}
+
+void HelpEngineStandIn::Pump(int ms) {
+    WaitUntil(
+        [&] {
+            MSG m;
+            while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+            return false;
+        },
+        ms, 10);
+}
+
+bool HelpEngineStandIn::WaitRequest(int timeoutMs) {
+    return WaitUntil(
+        [&] {
+            MSG m;
+            while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+            return !requests_.empty();
+        },
+        timeoutMs, 10);
+}
 
 Process::~Process() {
     if (Running()) Terminate();

@@ -45,6 +45,8 @@ HWND OwnerOf(HWND w);
 DWORD ProcessOf(HWND w);
 // The window that has the keyboard focus in w's thread (null if none).
 HWND FocusIn(HWND w);
+// The active window of w's thread (null if none).
+HWND ActiveIn(HWND w);
 // Every descendant of parent with that id and window class.
 std::vector<HWND> Descendants(HWND parent, int id, const char* cls);
 
@@ -113,6 +115,8 @@ std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::uint64_t FileSize(const std::string& path);
 std::string ReadAt(const std::string& path, std::uint64_t offset, std::size_t size);
+// Writes bytes at the start of an existing file, in place (no truncation).
+void OverwriteStart(const std::string& path, const std::string& bytes);
 bool CanOpenForWriting(const std::string& path);
 
 // Holds a file open with no sharing for as long as it lives.
@@ -125,6 +129,38 @@ public:
 
 private:
     HANDLE file_;
+};
+
+// --- Help ---------------------------------------------------------------------------
+
+// Stands in for the system's help engine: a hidden top-level window of the class that
+// WinHelp looks for before starting an engine, recording every request sent to it
+// (WM_COPYDATA). It answers accept (non-zero: taken) or refuses.
+class HelpEngineStandIn {
+public:
+    struct Request {
+        ULONG_PTR tag = 0;  // COPYDATASTRUCT's dwData
+        std::string bytes;  // the data block
+        HWND from = nullptr;
+    };
+
+    explicit HelpEngineStandIn(bool accept);
+    ~HelpEngineStandIn();
+    HelpEngineStandIn(const HelpEngineStandIn&) = delete;
+    HelpEngineStandIn& operator=(const HelpEngineStandIn&) = delete;
+
+    // Runs this thread's messages (the requests are sent to it) until one has arrived or
+    // timeoutMs have passed; true if one has.
+    bool WaitRequest(int timeoutMs);
+    // Runs this thread's messages for ms, so late requests are recorded too.
+    void Pump(int ms);
+    const std::vector<Request>& Requests() const { return requests_; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+    HWND window_ = nullptr;
+    bool accept_;
+    std::vector<Request> requests_;
 };
 
 // --- Processes ---------------------------------------------------------------------

@@ -7,6 +7,9 @@
 #                                 DISPLAY and WINEPREFIX; WORKDIR/prefix is the prefix
 #   winpath PATH                  the Windows form of an absolute Unix path (Z:\...)
 #   session_immutable FILE        chattr +i, undone when the session ends
+#   session_mount_tmpfs DIR SIZE  mounts a tmpfs of SIZE bytes on DIR (root only),
+#                                 unmounted when the session ends; prints mount's error
+#                                 and returns non-zero when it cannot
 #   wine_session_check            0 when Wine can run the program here; 77, with the
 #                                 reason printed, when this machine cannot
 #
@@ -51,6 +54,7 @@ source "$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)/wine-fonts.s
 session_xvfb_pid=
 session_prefixes=()
 session_immutable_files=()
+session_mounts=()
 
 session_cleanup() {
   local rc=$?
@@ -60,6 +64,10 @@ session_cleanup() {
   for p in "${session_prefixes[@]}"; do
     WINEPREFIX=$p timeout 30 "$wineserver" -k >/dev/null 2>&1
     WINEPREFIX=$p timeout 30 "$wineserver" -w >/dev/null 2>&1
+  done
+  # After the Wine processes, which may hold files on them open.
+  for p in "${session_mounts[@]}"; do
+    umount "$p" || umount -l "$p"
   done
   if [ -n "$session_xvfb_pid" ]; then
     kill "$session_xvfb_pid" 2>/dev/null
@@ -73,6 +81,13 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 session_immutable() {
   chattr +i "$1"
   session_immutable_files+=("$1")
+}
+
+session_mount_tmpfs() {
+  local dir=$1 size=$2
+  mkdir -p "$dir"
+  mount -t tmpfs -o "size=$size,mode=0755" e2e-tmpfs "$dir" 2>&1 || return 1
+  session_mounts+=("$dir")
 }
 
 # The prefix template: made once per work folder's parent (slow), copied for each run,
