@@ -349,20 +349,19 @@ TableReadResult ReadMaterialTable(const std::string& path, MaterialTable& names)
 
 namespace {
 
-// True when the stream, just after the header, still holds count whole fields. Reading
-// them costs no more system calls than asking for the file's length would: the usual
-// table is already in the stream's buffer.
+// True when the stream, just after the header, still holds count whole fields. A table
+// that fits the stream's buffer is already there after the header's read, so reading its
+// fields costs no system call; a larger one is judged by the file's length, which costs
+// one seek instead of reading the whole table again before writing it.
 bool HoldsFields(std::FILE* file, std::int32_t count)
 {
+    const std::uint64_t fields = std::uint64_t(count) * kMaterialNameSize;
     char scratch[kStreamBuffer];
-    std::uint64_t left = std::uint64_t(count) * kMaterialNameSize;
-    while (left > 0) {
-        const std::size_t want = left < sizeof scratch ? static_cast<std::size_t>(left) : sizeof scratch;
-        if (std::fread(scratch, 1, want, file) != want)
-            return false;
-        left -= want;
+    if (TableSize(count) > sizeof scratch) {
+        std::uint64_t size = 0;
+        return FileSize(file, size) && size >= TableSize(count);
     }
-    return true;
+    return std::fread(scratch, 1, static_cast<std::size_t>(fields), file) == fields;
 }
 
 }  // namespace
