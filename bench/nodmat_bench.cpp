@@ -4,6 +4,7 @@
 // "list" (output to /dev/null) against the same loop's reading alone. Each is timed
 // several times, alternating with its baseline; the medians give the ratios.
 #include <fcntl.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -167,6 +168,15 @@ void Report(const char* what, const std::vector<Cost>& nodmat, const char* basel
 }  // namespace
 int main()
 {
+    // Both sides run on one processor (nodmat inherits it): on a virtual machine the
+    // processors can differ by a third in the cost of a system call, which made the
+    // ratios swing between runs depending on where each side happened to run.
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    const int cpu = sched_getcpu();
+    CPU_SET(cpu >= 0 ? cpu : 0, &one);
+    if (sched_setaffinity(0, sizeof one, &one) != 0)
+        std::perror("sched_setaffinity (measuring unpinned)");
     MakePack();
     std::vector<std::string> files;
     for (int folder = 0; folder < kFolders; ++folder)
