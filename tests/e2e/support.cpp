@@ -306,21 +306,18 @@ DWORD ProcessOf(HWND w) {
     return pid;
 }
 
-HWND FocusIn(HWND w) {
-    DWORD thread = GetWindowThreadProcessId(w, nullptr);
+// What the window's thread has focused and active; zeros when it cannot be asked.
+static GUITHREADINFO ThreadInfo(HWND w) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    if (!thread || !GetGUIThreadInfo(thread, &info)) return nullptr;
-    return info.hwndFocus;
+    DWORD thread = GetWindowThreadProcessId(w, nullptr);
+    if (!thread || !GetGUIThreadInfo(thread, &info)) return GUITHREADINFO{};
+    return info;
 }
 
-HWND ActiveIn(HWND w) {
-    DWORD thread = GetWindowThreadProcessId(w, nullptr);
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    if (!thread || !GetGUIThreadInfo(thread, &info)) return nullptr;
-    return info.hwndActive;
-}
+HWND FocusIn(HWND w) { return ThreadInfo(w).hwndFocus; }
+
+HWND ActiveIn(HWND w) { return ThreadInfo(w).hwndActive; }
 
 std::vector<HWND> Descendants(HWND parent, int id, const char* cls) {
     ChildFinder f{id, cls, {}};
